@@ -1,0 +1,51 @@
+#include "main/launch_sequence.h"
+
+#include "u_Global/texts.h"
+
+namespace nuben {
+namespace {
+
+constexpr WindowHandle kNoOwner = 0;
+constexpr const char* kMainWindowClass = "TfrmNuBen";
+constexpr const char* kReportToolClass = "TfrmRepMain";
+
+// Only an explicit Yes is consent to remove a user's installation: a box
+// that failed to show (0) is treated like No.
+bool UserAgrees(Platform& os, const char* question) {
+    return os.ShowMessageBox(kNoOwner, question, texts::kCaption, MB_QUESTION_STYLE) ==
+           IDYES_ANSWER;
+}
+
+void Tell(Platform& os, const char* message, std::uint32_t style) {
+    os.ShowMessageBox(kNoOwner, message, texts::kCaption, style);
+}
+
+}  // namespace
+
+void RunLaunchSequence(GlobalState& g) {
+    Platform& os = g.os;
+    if (IsBetaInstalled(g)) {
+        if (!UserAgrees(os, texts::kBetaQuestion)) return;
+        CloseAppWindows(os, kMainWindowClass, texts::kProductName);
+        RunAndWait(os, g.UninstallCommand, SW_SHOWNORMAL_VALUE);
+        // The beta's own uninstaller decides; if its registration is still
+        // there, installing over it is not safe.
+        if (IsBetaInstalled(g)) {
+            Tell(os, texts::kBetaBlocked, MB_BETA_BLOCKED_STYLE);
+            return;
+        }
+    } else if (IsVersion20Installed(g)) {
+        if (!UserAgrees(os, texts::kV20Question)) {
+            Tell(os, texts::kV20Blocked, MB_V20_BLOCKED_STYLE);
+            return;
+        }
+        CloseAppWindows(os, kMainWindowClass, texts::kProductName);
+        CloseAppWindows(os, kReportToolClass, texts::kReportToolTitle);
+        // Give the product's programs a moment to quit before their files go.
+        os.Pause(V20_CLOSE_PAUSE_MS);
+        RemoveVersion20(g);
+    }
+    DeliverInstaller(g);
+}
+
+}  // namespace nuben

@@ -1,0 +1,206 @@
+// The one seam between the bootstrapper's logic and Windows.
+//
+// Every method mirrors one ANSI Win32 call (named in its comment) closely
+// enough that the logic can be reasoned about as if it called Windows
+// directly. Texts and paths are byte strings in the ANSI code page.
+// Method names deliberately differ from the Win32 names: <windows.h> turns
+// DeleteFile, CreateProcess, MessageBox... into macros in every file that
+// includes it.
+//
+// Two implementations: Win32Platform (the real one, the only code that
+// includes <windows.h>) and tests/fake/FakePlatform (an in-memory model
+// that follows Windows wherever the logic depends on it; the contract
+// tests in tests/contract run against both).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace nuben {
+
+// Opaque handles; 0 is never a valid handle of any kind, except that file
+// and find handles are invalid at kInvalidHandle (INVALID_HANDLE_VALUE).
+using KeyHandle = std::uintptr_t;
+using FileHandle = std::uintptr_t;
+using FindHandle = std::uintptr_t;
+using ProcessHandle = std::uintptr_t;  // process or thread
+using WindowHandle = std::uintptr_t;
+using ModuleHandle = std::uintptr_t;
+using ResourceInfo = std::uintptr_t;   // HRSRC
+using ResourceData = std::uintptr_t;   // HGLOBAL of a loaded resource
+
+constexpr std::uintptr_t kInvalidHandle = ~std::uintptr_t{0};
+
+// Predefined registry roots.
+constexpr KeyHandle HKEY_CURRENT_USER_ROOT = 0x80000001u;
+constexpr KeyHandle HKEY_LOCAL_MACHINE_ROOT = 0x80000002u;
+
+// Win32 error codes the logic looks at.
+constexpr long ERROR_SUCCESS_CODE = 0;
+constexpr long ERROR_FILE_NOT_FOUND_CODE = 2;
+constexpr long ERROR_ACCESS_DENIED_CODE = 5;
+constexpr long ERROR_MORE_DATA_CODE = 234;
+constexpr long ERROR_NO_MORE_ITEMS_CODE = 259;
+
+constexpr std::uint32_t INVALID_FILE_ATTRIBUTES_VALUE = 0xFFFFFFFFu;
+
+struct FindEntry {
+    std::string name;                // cFileName, up to its first NUL
+    std::uint32_t attributes = 0;    // dwFileAttributes
+    std::uint64_t lastWriteTime = 0; // ftLastWriteTime, 100 ns since 1601 (UTC)
+};
+
+// STARTUPINFOA reduced to the fields the bootstrapper sets; all others are 0.
+struct StartupRecord {
+    std::uint32_t size = 0;        // cb
+    std::uint32_t flags = 0;       // dwFlags
+    std::uint16_t showWindow = 0;  // wShowWindow
+};
+
+struct ProcessStart {
+    std::string applicationName;  // empty: NULL (the command line names the program)
+    std::string commandLine;      // passed as a writable copy, as CreateProcessA requires
+    bool inheritHandles = false;
+    std::uint32_t creationFlags = 0;
+    StartupRecord startup;
+};
+
+struct StartedProcess {
+    ProcessHandle process = 0;
+    ProcessHandle thread = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // --- Registry (advapi32). All return a Win32 error code, 0 on success.
+
+    // RegOpenKeyExA(base, path, 0, access, out). Opens existing keys only.
+    // A key whose security denies `access` fails with ERROR_ACCESS_DENIED.
+    virtual long OpenRegistryKey(KeyHandle base, const std::string& path, std::uint32_t access,
+                                 KeyHandle* out) = 0;
+    // RegQueryValueExA(key, name, 0, type, data, size). With data == nullptr
+    // only type and size are reported. A buffer smaller than the value gives
+    // ERROR_MORE_DATA and the needed size. A missing value: ERROR_FILE_NOT_FOUND.
+    virtual long QueryRegistryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
+                                    std::uint8_t* data, std::uint32_t* size) = 0;
+    // RegQueryInfoKeyA(key, ..., &subkeys, &maxSubkeyLen, ...): the length is
+    // in bytes, without the terminating NUL.
+    virtual long QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
+                                      std::uint32_t* maxSubkeyLen) = 0;
+    // RegEnumKeyExA(key, index, name, nameLen, ...). nameLen is in/out:
+    // buffer size in, name length without NUL out. Subkeys enumerate in
+    // the registry's order (case-insensitive by name on Windows).
+    virtual long EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* name,
+                                    std::uint32_t* nameLen) = 0;
+    // RegDeleteKeyA(base, path). Fails (ERROR_ACCESS_DENIED) on a key that
+    // still has subkeys; ERROR_FILE_NOT_FOUND on a missing key.
+    virtual long DeleteRegistryKey(KeyHandle base, const std::string& path) = 0;
+    // RegCloseKey.
+    virtual long CloseRegistryKey(KeyHandle key) = 0;
+
+    // --- System facts.
+
+    // GetVersionExA's dwPlatformId == VER_PLATFORM_WIN32_NT (2).
+    virtual bool IsWindowsNt() = 0;
+    // GetSystemMetrics(SM_DBCSENABLED) != 0.
+    virtual bool IsDbcsEnabled() = 0;
+    // IsDBCSLeadByte: `byte` is a lead byte of the ANSI code page.
+    virtual bool IsLeadByte(std::uint8_t byte) = 0;
+
+    // --- Files and folders (kernel32).
+
+    // GetFileAttributesA; INVALID_FILE_ATTRIBUTES_VALUE when the path does not exist.
+    virtual std::uint32_t FileAttributesOf(const std::string& path) = 0;
+    // SetFileAttributesA.
+    virtual bool ChangeFileAttributes(const std::string& path, std::uint32_t attributes) = 0;
+    // FindFirstFileA; kInvalidHandle when nothing matches or the folder is missing.
+    virtual FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry) = 0;
+    // FindNextFileA; false at the end.
+    virtual bool FindNextEntry(FindHandle find, FindEntry* entry) = 0;
+    // FindClose.
+    virtual bool CloseFind(FindHandle find) = 0;
+    // DeleteFileA. Fails on a read-only file and on a file open elsewhere.
+    virtual bool RemoveFile(const std::string& path) = 0;
+    // RemoveDirectoryA. Fails on a folder that is not empty or is read-only.
+    // On a folder link it removes the link, never the target's contents.
+    virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
+    // CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+    // FILE_ATTRIBUTE_NORMAL, NULL); kInvalidHandle on failure (for example
+    // a file of that name that is open elsewhere).
+    virtual FileHandle CreateFileForWriting(const std::string& path) = 0;
+    // WriteFile(file, data, size, &written, NULL).
+    virtual bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
+                             std::uint32_t* written) = 0;
+    // CloseHandle on a file handle.
+    virtual bool CloseFile(FileHandle file) = 0;
+    // GetTempPathA into a zero-filled MAX_PATH buffer, up to the first NUL;
+    // "" when the call fails.
+    virtual std::string TempFolderPath() = 0;
+    // SetCurrentDirectoryA.
+    virtual bool ChangeCurrentDirectory(const std::string& path) = 0;
+    // GetFullPathNameA: the absolute, normalised form ("." and ".." resolved,
+    // trailing dots and blanks of the last element dropped); "" on failure.
+    virtual std::string FullPathOf(const std::string& path) = 0;
+    // FileTimeToLocalFileTime then FileTimeToDosDateTime; true when both succeed.
+    virtual bool ConvertsToLocalDosTime(std::uint64_t fileTime) = 0;
+
+    // --- Shell special folders (shell32).
+
+    // SHGetSpecialFolderLocation(NULL, csidl) then SHGetPathFromIDListA into a
+    // MAX_PATH + 1 buffer, up to the first NUL; "" when the folder yields no path.
+    virtual std::string SpecialFolderPath(int csidl) = 0;
+
+    // --- Module resources (kernel32).
+
+    // GetModuleHandleA(NULL).
+    virtual ModuleHandle OwnModule() = 0;
+    // FindResourceA(module, name, type); 0 when absent.
+    virtual ResourceInfo FindResourceIn(ModuleHandle module, const std::string& name,
+                                        const std::string& type) = 0;
+    // LoadResource; 0 on failure.
+    virtual ResourceData LoadResourceData(ModuleHandle module, ResourceInfo info) = 0;
+    // SizeofResource; 0 on failure.
+    virtual std::uint32_t ResourceSize(ModuleHandle module, ResourceInfo info) = 0;
+    // LockResource; nullptr on failure. The bytes stay valid until released.
+    virtual const void* LockResourceData(ResourceData data) = 0;
+    // FreeResource (a no-op on NT, kept so every load has its release).
+    virtual void ReleaseResourceData(ResourceData data) = 0;
+
+    // --- Processes (kernel32).
+
+    // CreateProcessA with the request's fields, no security attributes, the
+    // caller's environment and current directory. false when not started.
+    virtual bool StartProcess(const ProcessStart& request, StartedProcess* started) = 0;
+    // WaitForInputIdle(process, timeoutMs).
+    virtual std::uint32_t WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) = 0;
+    // WaitForSingleObject(handle, timeoutMs).
+    virtual std::uint32_t WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) = 0;
+    // CloseHandle on a process or thread handle.
+    virtual bool CloseProcessHandle(ProcessHandle handle) = 0;
+    // Sleep.
+    virtual void Pause(std::uint32_t milliseconds) = 0;
+
+    // --- Windows and dialogs (user32).
+
+    // GetDesktopWindow.
+    virtual WindowHandle DesktopWindow() = 0;
+    // GetWindow(window, command); 0 when there is none.
+    virtual WindowHandle RelatedWindow(WindowHandle window, std::uint32_t command) = 0;
+    // IsWindow.
+    virtual bool IsLiveWindow(WindowHandle window) = 0;
+    // GetClassNameA(window, buffer, size): bytes copied without NUL, 0 on
+    // failure (a vanished window). The copy is cut to size - 1 bytes.
+    virtual int ClassNameOf(WindowHandle window, char* buffer, int size) = 0;
+    // GetWindowTextA(window, buffer, size): same conventions.
+    virtual int WindowTextOf(WindowHandle window, char* buffer, int size) = 0;
+    // PostMessageA.
+    virtual bool PostMessageTo(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                               std::intptr_t lParam) = 0;
+    // MessageBoxA(owner, text, caption, style): the button id, 0 on failure.
+    virtual int ShowMessageBox(WindowHandle owner, const std::string& text,
+                               const std::string& caption, std::uint32_t style) = 0;
+};
+
+}  // namespace nuben

@@ -1,0 +1,69 @@
+// TRegistry: the small registry object through which the bootstrapper reads
+// and deletes the records of earlier installations. Each routine creates
+// one, sets AccessMask then RootHandle, uses it and lets it go before it
+// returns; the destructor closes the current key.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "platform/handles.h"
+#include "platform/platform.h"
+
+namespace nuben {
+
+constexpr std::uint32_t KEY_READ_ACCESS = 0x20019;        // KEY_READ
+constexpr std::uint32_t KEY_ALL_ACCESS_MASK = 0xF003F;    // KEY_ALL_ACCESS
+constexpr std::uint32_t REG_SZ_TYPE = 1;                  // REG_SZ
+constexpr std::uint32_t REG_EXPAND_SZ_TYPE = 2;           // REG_EXPAND_SZ
+
+// Raised only by TRegistry::ReadTextValue.
+class ERegistryException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TRegistry {
+public:
+    explicit TRegistry(Platform& os) : os_(os) {}
+    TRegistry(const TRegistry&) = delete;
+    TRegistry& operator=(const TRegistry&) = delete;
+
+    KeyHandle RootHandle() const { return root_; }
+    // Changing the root closes the current key, whose path was relative to the old root.
+    void SetRootHandle(KeyHandle root);
+
+    std::uint32_t AccessMask() const { return access_; }
+    void SetAccessMask(std::uint32_t access) { access_ = access; }
+
+    KeyHandle CurrentKey() const { return current_.get(); }
+
+    // Opens an existing key (never creates). On failure nothing changes.
+    bool OpenSubkey(const std::string& path);
+    void CloseCurrentKey() { current_.reset(); }
+
+    // A missing value, or one of size 0, reads as "". Raises ERegistryException
+    // when the data cannot be read or the type is neither REG_SZ nor
+    // REG_EXPAND_SZ. The text ends at its first NUL; REG_EXPAND_SZ stays unexpanded.
+    std::string ReadTextValue(const std::string& name);
+
+    // True when `path` opens with AccessMask from the base; the current key stays.
+    bool SubkeyExists(const std::string& path);
+
+    // Deletes the key with its whole subtree, bottom-up. The key itself is
+    // deleted even when it cannot be opened. True when the final delete succeeds.
+    bool DeleteKeyTree(const std::string& path);
+
+private:
+    // Resolves `path` against the absolute/relative rule: sets *base and
+    // returns the path without a leading backslash.
+    std::string Resolve(const std::string& path, KeyHandle* base) const;
+
+    Platform& os_;
+    KeyHandle root_ = HKEY_CURRENT_USER_ROOT;
+    std::uint32_t access_ = KEY_ALL_ACCESS_MASK;
+    unique_hkey current_;
+};
+
+}  // namespace nuben

@@ -1,0 +1,125 @@
+#include <array>
+
+#include "platform/handles.h"
+#include "u_Global/u_Global.h"
+
+namespace nuben {
+namespace {
+
+// Well-known folders that a registry value must never be able to empty:
+// the machine's and the current user's, 32- and 64-bit variants alike.
+constexpr std::array<int, 20> kProtectedCsidls = {
+    0x0024,  // CSIDL_WINDOWS
+    0x0025,  // CSIDL_SYSTEM
+    0x0029,  // CSIDL_SYSTEMX86
+    0x0026,  // CSIDL_PROGRAM_FILES
+    0x002A,  // CSIDL_PROGRAM_FILESX86
+    0x002B,  // CSIDL_PROGRAM_FILES_COMMON
+    0x002C,  // CSIDL_PROGRAM_FILES_COMMONX86
+    0x0023,  // CSIDL_COMMON_APPDATA
+    0x0019,  // CSIDL_COMMON_DESKTOPDIRECTORY
+    0x002E,  // CSIDL_COMMON_DOCUMENTS
+    0x0016,  // CSIDL_COMMON_STARTMENU
+    0x0017,  // CSIDL_COMMON_PROGRAMS
+    0x0028,  // CSIDL_PROFILE
+    0x0010,  // CSIDL_DESKTOPDIRECTORY
+    0x0005,  // CSIDL_PERSONAL (documents)
+    0x000B,  // CSIDL_STARTMENU
+    0x0002,  // CSIDL_PROGRAMS
+    0x001A,  // CSIDL_APPDATA
+    0x001C,  // CSIDL_LOCAL_APPDATA
+    0x0020,  // CSIDL_INTERNET_CACHE
+};
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// "X:\" followed by anything: the only form a folder to be emptied may take.
+bool IsDriveAbsolute(const std::string& path) {
+    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == ':' &&
+           (path[2] == '\\' || path[2] == '/');
+}
+
+// `outer` (with trailing backslash) is `inner` or one of the folders above it.
+bool ContainsOrEquals(const std::string& outer, const std::string& inner) {
+    return inner.size() >= outer.size() &&
+           AsciiUpper(inner.substr(0, outer.size())) == AsciiUpper(outer);
+}
+
+// Empties `folder` (which ends with a backslash). Entries that cannot be
+// removed stay, and so do the folders above them.
+void EmptyTree(Platform& os, const std::string& folder) {
+    FindEntry entry;
+    const unique_hfind find(os, os.FindFirstEntry(folder + "*.*", &entry));
+    if (!find) return;
+    do {
+        if (entry.name == "." || entry.name == "..") continue;
+        const std::string full = folder + entry.name;
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY_BIT) != 0) {
+            // A folder link is removed as a link and never entered: its
+            // target lies outside the tree being removed.
+            if ((entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT_BIT) == 0) {
+                EmptyTree(os, WithTrailingBackslash(os, full));
+            }
+            os.ChangeFileAttributes(full, FILE_ATTRIBUTE_NORMAL_VALUE);
+            os.RemoveEmptyDirectory(full);
+        } else {
+            os.ChangeFileAttributes(full, FILE_ATTRIBUTE_NORMAL_VALUE);
+            os.RemoveFile(full);
+        }
+    } while (os.FindNextEntry(find.get(), &entry));
+}
+
+}  // namespace
+
+std::vector<std::string> ProtectedFolders(Platform& os) {
+    std::vector<std::string> folders;
+    for (const int csidl : kProtectedCsidls) {
+        const std::string path = os.SpecialFolderPath(csidl);
+        if (path.empty()) continue;
+        const std::string full = os.FullPathOf(path);
+        folders.push_back(WithTrailingBackslash(os, full.empty() ? path : full));
+    }
+    return folders;
+}
+
+FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path,
+                                   std::string* normalised) {
+    if (path.find(':') == std::string::npos) return FolderRefusal::kNoColon;
+    // "C:foo" and "C:" name a place relative to the drive's current folder,
+    // and "\\?\" or "\\.\" paths bypass normalisation: never guess.
+    if (!IsDriveAbsolute(path)) return FolderRefusal::kNotDriveAbsolute;
+    const std::string full = os.FullPathOf(path);
+    if (full.empty()) return FolderRefusal::kUnresolvable;
+    if (!IsDriveAbsolute(full)) return FolderRefusal::kNotDriveAbsolute;
+    const std::string folder = WithTrailingBackslash(os, full);
+    // Decided on the normalised form, so "C:\.", "C:\..\", "C:\foo\.." and
+    // trailing dots or blanks are the root they resolve to.
+    if (folder.size() <= 3) return FolderRefusal::kDriveRoot;
+    for (const std::string& keep : ProtectedFolders(os)) {
+        if (ContainsOrEquals(folder, keep)) return FolderRefusal::kProtectedFolder;
+    }
+    *normalised = folder;
+    return FolderRefusal::kAllowed;
+}
+
+void DeleteFolderContents(Platform& os, const std::string& path) {
+    std::string folder;
+    if (CheckRemovableFolder(os, path, &folder) != FolderRefusal::kAllowed) return;
+    if (!FolderExists(os, folder)) return;
+    // A link given as the folder itself is not followed either.
+    if ((os.FileAttributesOf(folder) & FILE_ATTRIBUTE_REPARSE_POINT_BIT) != 0) return;
+    EmptyTree(os, folder);
+}
+
+void RemoveFolder(Platform& os, const std::string& path) {
+    if (!FolderExists(os, path)) return;
+    std::string folder;
+    // The same refusals hold for the folder itself: an empty protected
+    // folder must not go either.
+    if (CheckRemovableFolder(os, path, &folder) != FolderRefusal::kAllowed) return;
+    DeleteFolderContents(os, path);
+    os.ChangeFileAttributes(path, FILE_ATTRIBUTE_NORMAL_VALUE);
+    os.RemoveEmptyDirectory(path);
+}
+
+}  // namespace nuben

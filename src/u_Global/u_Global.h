@@ -1,0 +1,109 @@
+// The bootstrapper's routines and its two process-wide strings.
+// Every routine reaches Windows only through the Platform it is handed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace nuben {
+
+// The process-wide state: one instance lives for the whole run (see the
+// entry point); tests make their own.
+struct GlobalState {
+    explicit GlobalState(Platform& platform) : os(platform) {}
+    Platform& os;
+    // The beta's uninstall command line as its installer registered it.
+    std::string UninstallCommand;
+    // The temp folder exactly as GetTempPathA returned it.
+    std::string TempDir;
+};
+
+// Windows constants the routines use, with their Windows names and values.
+constexpr std::uint16_t SW_SHOWNORMAL_VALUE = 1;
+constexpr std::uint32_t STARTF_USESHOWWINDOW_FLAG = 1;
+constexpr std::uint32_t NORMAL_PRIORITY_CLASS_FLAG = 0x20;
+constexpr std::uint32_t STARTUPINFO_SIZE = 68;  // sizeof(STARTUPINFOA) on 32-bit Windows
+constexpr std::uint32_t INFINITE_WAIT = 0xFFFFFFFFu;
+constexpr std::uint32_t GW_HWNDFIRST_CMD = 0;
+constexpr std::uint32_t GW_HWNDNEXT_CMD = 2;
+constexpr std::uint32_t GW_CHILD_CMD = 5;
+constexpr std::uint32_t WM_QUIT_MESSAGE = 0x0012;
+constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY_BIT = 0x10;
+constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL_VALUE = 0x80;
+constexpr std::uint32_t FILE_ATTRIBUTE_REPARSE_POINT_BIT = 0x400;
+constexpr int CSIDL_PROGRAMS_ID = 0x0002;
+constexpr int CSIDL_DESKTOPDIRECTORY_ID = 0x0010;
+
+// --- Installed-version probes.
+
+// True when the beta's uninstall key opens and its DisplayName is exactly
+// the product's Korean name. Each time the key opens, UninstallCommand
+// takes its UninstallString ("" when missing), whatever the name was.
+bool IsBetaInstalled(GlobalState& g);
+// True when the "누벤 2.0" uninstall key exists.
+bool IsVersion20Installed(GlobalState& g);
+
+// --- Paths and text.
+
+// Maps 'a'..'z' to 'A'..'Z' in every byte position, trail bytes included.
+std::string AsciiUpper(const std::string& text);
+// Appends a backslash unless the last byte is a backslash standing as a
+// single-byte character (on DBCS systems a 0x5C after an odd run of
+// lead-byte values is the second byte of a character).
+std::string WithTrailingBackslash(Platform& os, const std::string& path);
+// GetFileAttributesA succeeds and has the directory bit.
+bool FolderExists(Platform& os, const std::string& path);
+// An existing entry that is not a directory and whose last-write time
+// converts to a local DOS date and time.
+bool IsExistingFile(Platform& os, const std::string& path);
+
+// --- Folder removal.
+
+// Why a folder may not be emptied; kAllowed when it may.
+enum class FolderRefusal {
+    kAllowed,
+    kNoColon,            // UNC paths and anything else without a drive
+    kNotDriveAbsolute,   // "C:foo", "C:", "\\?\C:\..." and the like
+    kUnresolvable,       // GetFullPathNameA failed
+    kDriveRoot,          // every spelling of "X:\"
+    kProtectedFolder,    // a well-known folder or one above it
+};
+// The folders never to be emptied or removed, nor any folder above them:
+// normalised, each with a trailing backslash.
+std::vector<std::string> ProtectedFolders(Platform& os);
+// Decides on the normalised form of `path`; *normalised receives it.
+FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path,
+                                   std::string* normalised);
+// Empties a folder tree, read-only, hidden and system entries included.
+// Refused paths are left alone, quietly; folder links are removed, never entered.
+void DeleteFolderContents(Platform& os, const std::string& path);
+// Empties the folder, then removes it. Does nothing for a missing folder.
+void RemoveFolder(Platform& os, const std::string& path);
+
+// --- Version 2.0 clean-up.
+
+// Removes the 2.0 install folder, the desktop shortcut, the Start-menu group
+// and the registry keys, in that order. Reports nothing.
+void RemoveVersion20(GlobalState& g);
+
+// --- Process and window control.
+
+// Posts WM_QUIT to every top-level window whose class (and, when `title`
+// is not empty, text) match after AsciiUpper. False only for an empty class.
+bool CloseAppWindows(Platform& os, const std::string& className, const std::string& title);
+// Starts `commandLine` as given and waits, without limit, for it to go
+// input-idle and then to end. False when it did not start.
+bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t showCommand);
+
+// --- Installer delivery.
+
+// Writes the resource's bytes to `filePath`; true only when all of them were written.
+bool ExtractResourceToFile(Platform& os, ModuleHandle module, const std::string& typeName,
+                           const std::string& resourceName, const std::string& filePath);
+// Writes the embedded installer into the temp folder and starts it without waiting.
+void DeliverInstaller(GlobalState& g);
+
+}  // namespace nuben

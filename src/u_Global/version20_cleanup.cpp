@@ -1,0 +1,70 @@
+#include "registry/registry.h"
+#include "u_Global/registry_keys.h"
+#include "u_Global/texts.h"
+#include "u_Global/u_Global.h"
+
+namespace nuben {
+namespace {
+
+std::string ReadInstallFolder(Platform& os) {
+    std::string folder;
+    TRegistry reg(os);
+    reg.SetAccessMask(KEY_READ_ACCESS);
+    reg.SetRootHandle(HKEY_LOCAL_MACHINE_ROOT);
+    // A value of the wrong type leaves the folder empty; the rest of the
+    // clean-up still runs.
+    try {
+        if (reg.OpenSubkey(kProductKey)) {
+            folder = reg.ReadTextValue("InstallPath");
+            reg.CloseCurrentKey();
+        }
+    } catch (...) {
+    }
+    return folder;
+}
+
+// The current user's special folder with `name` below it; "" when the
+// folder yields no path, so nothing is ever appended to an empty string.
+std::string InSpecialFolder(Platform& os, int csidl, const char* name) {
+    const std::string folder = os.SpecialFolderPath(csidl);
+    if (folder.empty()) return folder;
+    return WithTrailingBackslash(os, folder) + name;
+}
+
+void DeleteRegistryRecords(Platform& os) {
+    TRegistry reg(os);
+    reg.SetAccessMask(KEY_ALL_ACCESS_MASK);
+    reg.SetRootHandle(HKEY_LOCAL_MACHINE_ROOT);
+    try {
+        reg.DeleteKeyTree(kProductKey);
+        if (reg.OpenSubkey(kUninstallRootKey)) {
+            reg.DeleteKeyTree(texts::kV20Registration);
+            reg.CloseCurrentKey();
+        }
+    } catch (...) {
+        // Nothing here raises today; the guard keeps it that way for callers.
+    }
+}
+
+}  // namespace
+
+void RemoveVersion20(GlobalState& g) {
+    Platform& os = g.os;
+    const std::string installFolder = ReadInstallFolder(os);
+    const std::string desktopShortcut =
+        InSpecialFolder(os, CSIDL_DESKTOPDIRECTORY_ID, texts::kShortcutName);
+    const std::string programsGroup =
+        InSpecialFolder(os, CSIDL_PROGRAMS_ID, texts::kV20Registration);
+
+    // Files and folders before registry keys: if the user stops halfway,
+    // the registration still points at what is left.
+    RemoveFolder(os, installFolder);
+    if (IsExistingFile(os, desktopShortcut)) {
+        os.ChangeFileAttributes(desktopShortcut, FILE_ATTRIBUTE_NORMAL_VALUE);
+        os.RemoveFile(desktopShortcut);
+    }
+    RemoveFolder(os, programsGroup);
+    DeleteRegistryRecords(os);
+}
+
+}  // namespace nuben

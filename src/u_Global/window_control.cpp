@@ -1,0 +1,50 @@
+#include <array>
+#include <cstring>
+
+#include "u_Global/u_Global.h"
+
+namespace nuben {
+namespace {
+
+constexpr int kTextBufferSize = 260;  // MAX_PATH: at most 259 bytes are compared
+
+// One fetch into a cleared buffer; a window that vanished after the
+// IsWindow test yields "", never what an earlier window left behind.
+template <typename Fetch>
+std::string FetchText(Fetch fetch) {
+    std::array<char, kTextBufferSize> buffer{};
+    const int copied = fetch(buffer.data(), kTextBufferSize);
+    if (copied <= 0) return std::string();
+    const void* nul = std::memchr(buffer.data(), 0, kTextBufferSize - 1);
+    const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer.data())
+                                   : kTextBufferSize - 1;
+    return std::string(buffer.data(), length);
+}
+
+}  // namespace
+
+bool CloseAppWindows(Platform& os, const std::string& className, const std::string& title) {
+    if (className.empty()) return false;
+    const std::string wantedClass = AsciiUpper(className);
+    const std::string wantedTitle = AsciiUpper(title);
+
+    WindowHandle window =
+        os.RelatedWindow(os.RelatedWindow(os.DesktopWindow(), GW_CHILD_CMD), GW_HWNDFIRST_CMD);
+    while (os.IsLiveWindow(window)) {
+        const std::string windowClass = FetchText(
+            [&](char* buffer, int size) { return os.ClassNameOf(window, buffer, size); });
+        bool matches = AsciiUpper(windowClass) == wantedClass;
+        if (!title.empty()) {
+            const std::string windowText = FetchText(
+                [&](char* buffer, int size) { return os.WindowTextOf(window, buffer, size); });
+            matches = matches && AsciiUpper(windowText) == wantedTitle;
+        }
+        // WM_QUIT, not a close request: the product's windows quit on it
+        // without asking the user anything.
+        if (matches) os.PostMessageTo(window, WM_QUIT_MESSAGE, 0, 0);
+        window = os.RelatedWindow(window, GW_HWNDNEXT_CMD);
+    }
+    return true;
+}
+
+}  // namespace nuben

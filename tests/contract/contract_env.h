@@ -1,0 +1,72 @@
+// What a contract test needs besides the Platform under test: a scratch area
+// in the registry and on disk, and ways to set up state that the Platform
+// itself cannot create. One implementation drives the in-memory fake
+// (fake_env.cpp, host build), the other real Windows (win32_env.cpp, run
+// under Wine). The same test sources are compiled against both, so the fake
+// cannot drift from what Windows does.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace nuben::contract {
+
+// The resource that ModuleWithPayload() carries: type "EXE", this name.
+inline constexpr const char* kPayloadName = "CONTRACT_PAYLOAD";
+// Its bytes: 4096 bytes, byte i == (i * 7 + 3) & 0xFF.
+std::string PayloadBytes();
+
+class ContractEnv {
+public:
+    virtual ~ContractEnv() = default;
+
+    virtual Platform& os() = 0;
+    // A short name for messages: "fake" or "win32".
+    virtual const char* name() const = 0;
+
+    // --- Registry. Paths are relative to HKEY_LOCAL_MACHINE.
+
+    // A key of this test's own ("SOFTWARE\\NuBenContract\\<unique>"), created
+    // empty before each test and removed with its subtree afterwards.
+    virtual std::string ScratchKey() = 0;
+    // Creates the key and any missing parents.
+    virtual void CreateKey(const std::string& path) = 0;
+    // Sets a value with raw bytes of the given type (REG_SZ data should
+    // carry their own terminating NUL when the test wants one).
+    virtual void SetValue(const std::string& keyPath, const std::string& name,
+                          std::uint32_t type, const std::string& bytes) = 0;
+    virtual bool KeyExists(const std::string& path) = 0;
+    // Makes opening `path` with `access` fail with ERROR_ACCESS_DENIED.
+    // False when the implementation cannot (Wine does not enforce key security).
+    virtual bool DenyKeyAccess(const std::string& path, std::uint32_t access) = 0;
+
+    // --- Files. Absolute paths on drive C:, backslashes.
+
+    // A folder of this test's own, with a trailing backslash, created empty
+    // before each test and removed afterwards.
+    virtual std::string ScratchFolder() = 0;
+    virtual void MakeFolder(const std::string& path, std::uint32_t attributes = 0) = 0;
+    virtual void MakeFile(const std::string& path, const std::string& bytes,
+                          std::uint32_t attributes = 0) = 0;
+    // True when a file or folder of that name exists.
+    virtual bool Exists(const std::string& path) = 0;
+    virtual std::string ReadFileBytes(const std::string& path) = 0;
+    // Keeps `path` open without sharing until the returned token is released.
+    virtual std::shared_ptr<void> HoldOpen(const std::string& path) = 0;
+
+    // --- Resources and processes.
+
+    // A module that carries kPayloadName of type "EXE" with PayloadBytes().
+    virtual ModuleHandle ModuleWithPayload() = 0;
+    // A command line that starts a program which sleeps `ms`, then creates
+    // the file `markerPath`, then exits.
+    virtual std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath) = 0;
+};
+
+// The environment of this build; set up once per test binary.
+ContractEnv& Env();
+
+}  // namespace nuben::contract
