@@ -39,6 +39,29 @@ bool IsDriveAbsolute(const std::string& path) {
            (path[2] == '\\' || path[2] == '/');
 }
 
+// An element such as "PROGRA~1" may be the short alias of a protected folder,
+// and normalisation does not expand aliases of folders that do not exist.
+bool HasShortNameAlias(const std::string& path) {
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+        if (path[i] == '~' && path[i + 1] >= '0' && path[i + 1] <= '9') return true;
+    }
+    return false;
+}
+
+// True when the folder or one above it is a folder link (junction, symbolic
+// link, mount point): its real place, and so what it holds, is elsewhere.
+bool ReachedThroughLink(Platform& os, const std::string& folder) {
+    for (std::size_t end = 3; end < folder.size(); ++end) {
+        if (folder[end] != '\\') continue;
+        const std::uint32_t attributes = os.FileAttributesOf(folder.substr(0, end));
+        if (attributes != INVALID_FILE_ATTRIBUTES_VALUE &&
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT_BIT) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // `outer` (with trailing backslash) is `inner` or one of the folders above it.
 bool ContainsOrEquals(const std::string& outer, const std::string& inner) {
     return inner.size() >= outer.size() &&
@@ -77,7 +100,15 @@ std::vector<std::string> ProtectedFolders(Platform& os) {
         const std::string path = os.SpecialFolderPath(csidl);
         if (path.empty()) continue;
         const std::string full = os.FullPathOf(path);
-        folders.push_back(WithTrailingBackslash(os, full.empty() ? path : full));
+        const std::string folder = WithTrailingBackslash(os, full.empty() ? path : full);
+        folders.push_back(folder);
+        // A 32-bit program on 64-bit Windows is told "Program Files (x86)" for
+        // both Program Files folders; the native one needs the same protection.
+        const std::string x86 = " (x86)";
+        const std::size_t at = folder.find(x86 + "\\");
+        if (at != std::string::npos) {
+            folders.push_back(folder.substr(0, at) + folder.substr(at + x86.size()));
+        }
     }
     return folders;
 }
@@ -95,6 +126,8 @@ FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path,
     // Decided on the normalised form, so "C:\.", "C:\..\", "C:\foo\.." and
     // trailing dots or blanks are the root they resolve to.
     if (folder.size() <= 3) return FolderRefusal::kDriveRoot;
+    if (HasShortNameAlias(folder)) return FolderRefusal::kShortNameAlias;
+    if (ReachedThroughLink(os, folder)) return FolderRefusal::kReachedThroughLink;
     for (const std::string& keep : ProtectedFolders(os)) {
         if (ContainsOrEquals(folder, keep)) return FolderRefusal::kProtectedFolder;
     }
@@ -106,8 +139,6 @@ void DeleteFolderContents(Platform& os, const std::string& path) {
     std::string folder;
     if (CheckRemovableFolder(os, path, &folder) != FolderRefusal::kAllowed) return;
     if (!FolderExists(os, folder)) return;
-    // A link given as the folder itself is not followed either.
-    if ((os.FileAttributesOf(folder) & FILE_ATTRIBUTE_REPARSE_POINT_BIT) != 0) return;
     EmptyTree(os, folder);
 }
 

@@ -69,6 +69,8 @@ enum class FolderRefusal {
     kNotDriveAbsolute,   // "C:foo", "C:", "\\?\C:\..." and the like
     kUnresolvable,       // GetFullPathNameA failed
     kDriveRoot,          // every spelling of "X:\"
+    kShortNameAlias,     // an element like "PROGRA~1" that may alias a protected folder
+    kReachedThroughLink, // the folder or one above it is a folder link
     kProtectedFolder,    // a well-known folder or one above it
 };
 // The folders never to be emptied or removed, nor any folder above them:
