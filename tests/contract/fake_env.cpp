@@ -1,0 +1,115 @@
+// ContractEnv over the in-memory FakePlatform (host build). Every test gets
+// a fresh machine: the first Env() call of a test replaces the previous one,
+// so scratch keys and folders need no clean-up.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "contract_env.h"
+#include "fake_platform.h"
+
+namespace nuben::contract {
+namespace {
+
+constexpr std::uint32_t kKeyRead = 0x20019;
+constexpr ModuleHandle kPayloadModule = 0x00500000;
+
+class FakeEnv final : public ContractEnv {
+public:
+    FakeEnv() : fake_(std::make_shared<fake::FakePlatform>()) {
+        fake_->AddResource(kPayloadModule, "EXE", kPayloadName, PayloadBytes());
+    }
+
+    Platform& os() override { return *fake_; }
+    const char* name() const override { return "fake"; }
+
+    std::string ScratchKey() override {
+        const std::string key = "SOFTWARE\\NuBenContract\\Scratch";
+        if (!fake_->KeyExists(HKEY_LOCAL_MACHINE_ROOT, key)) CreateKey(key);
+        return key;
+    }
+    void CreateKey(const std::string& path) override {
+        fake_->CreateKey(HKEY_LOCAL_MACHINE_ROOT, path);
+    }
+    void SetValue(const std::string& keyPath, const std::string& valueName, std::uint32_t type,
+                  const std::string& bytes) override {
+        fake_->SetValue(HKEY_LOCAL_MACHINE_ROOT, keyPath, valueName, type, bytes);
+    }
+    bool KeyExists(const std::string& path) override {
+        return fake_->KeyExists(HKEY_LOCAL_MACHINE_ROOT, path);
+    }
+    bool DenyKeyAccess(const std::string& path, std::uint32_t access) override {
+        // Like a typical ACL on HKLM: reading stays allowed unless reading
+        // itself is what is denied.
+        const std::uint32_t beyondRead = access & ~kKeyRead;
+        fake_->DenyKeyAccess(HKEY_LOCAL_MACHINE_ROOT, path, beyondRead != 0 ? beyondRead : access);
+        return true;
+    }
+
+    std::string ScratchFolder() override {
+        const std::string folder = "C:\\Temp\\NuBenContract\\";
+        if (!fake_->IsFolder(folder)) fake_->MakeFolder(folder);
+        return folder;
+    }
+    void MakeFolder(const std::string& path, std::uint32_t attributes) override {
+        fake_->MakeFolder(path, attributes);
+    }
+    void MakeFile(const std::string& path, const std::string& bytes,
+                  std::uint32_t attributes) override {
+        fake_->MakeFile(path, bytes, attributes);
+    }
+    bool Exists(const std::string& path) override { return fake_->Exists(path); }
+    std::string ReadFileBytes(const std::string& path) override { return fake_->FileBytes(path); }
+    std::shared_ptr<void> HoldOpen(const std::string& path) override {
+        const int token = fake_->HoldOpen(path);
+        if (token == 0) {
+            ADD_FAILURE() << "HoldOpen(" << path << "): no such entry";
+            return nullptr;
+        }
+        std::shared_ptr<fake::FakePlatform> owner = fake_;
+        return std::shared_ptr<void>(new int(token), [owner](void* p) {
+            auto* held = static_cast<int*>(p);
+            owner->Release(*held);
+            delete held;
+        });
+    }
+
+    ModuleHandle ModuleWithPayload() override { return kPayloadModule; }
+
+    std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath) override {
+        const std::string program =
+            "C:\\Tools\\contract_sleeper" + std::to_string(++sleepers_) + ".exe";
+        fake_->MakeFile(program, "MZ");
+        // The program's whole life passes while its end is waited for.
+        fake_->RegisterProgram(
+            program,
+            [ms, markerPath](fake::FakePlatform& machine, const ProcessStart&) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                machine.MakeFile(markerPath, "slept");
+            },
+            true);
+        return "\"" + program + "\" " + std::to_string(ms) + " \"" + markerPath + "\"";
+    }
+
+private:
+    std::shared_ptr<fake::FakePlatform> fake_;
+    int sleepers_ = 0;
+};
+
+}  // namespace
+
+ContractEnv& Env() {
+    static std::unique_ptr<FakeEnv> env;
+    static const ::testing::TestInfo* owner = nullptr;
+    const ::testing::TestInfo* current = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (!env || current != owner) {
+        env = std::make_unique<FakeEnv>();
+        owner = current;
+    }
+    return *env;
+}
+
+}  // namespace nuben::contract

@@ -1,0 +1,185 @@
+// The file-system behaviours the removal and delivery code stands on:
+// attributes, which deletes fail, what an enumeration shows, what replacing
+// a file needs, and how paths normalise (the drive-root guard relies on it).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "contract_env.h"
+
+namespace nuben::contract {
+namespace {
+
+constexpr std::uint32_t kReadOnly = 0x1;
+constexpr std::uint32_t kHidden = 0x2;
+constexpr std::uint32_t kSystem = 0x4;
+constexpr std::uint32_t kDirectory = 0x10;
+constexpr std::uint32_t kNormal = 0x80;
+
+class FileSemanticsContract : public ::testing::Test {
+protected:
+    ContractEnv& env_ = Env();
+    Platform& os_ = env_.os();
+    const std::string dir_ = env_.ScratchFolder();
+};
+
+TEST_F(FileSemanticsContract, AttributesTellFoldersFromFilesAndMissingPaths) {
+    env_.MakeFolder(dir_ + "sub");
+    env_.MakeFile(dir_ + "file.txt", "x");
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES_VALUE, os_.FileAttributesOf(dir_ + "missing"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES_VALUE, os_.FileAttributesOf(dir_ + "missing\\deeper"));
+    EXPECT_EQ(kDirectory, os_.FileAttributesOf(dir_ + "sub") & kDirectory);
+    EXPECT_EQ(0u, os_.FileAttributesOf(dir_ + "file.txt") & kDirectory);
+}
+
+TEST_F(FileSemanticsContract, ReadOnlyAndOpenFilesResistDeletion) {
+    env_.MakeFile(dir_ + "ro.txt", "r", kReadOnly);
+    env_.MakeFile(dir_ + "open.txt", "o");
+    EXPECT_FALSE(os_.RemoveFile(dir_ + "ro.txt"));
+    EXPECT_TRUE(env_.Exists(dir_ + "ro.txt"));
+    {
+        auto held = env_.HoldOpen(dir_ + "open.txt");
+        EXPECT_FALSE(os_.RemoveFile(dir_ + "open.txt"));
+        EXPECT_TRUE(env_.Exists(dir_ + "open.txt"));
+    }
+    EXPECT_TRUE(os_.RemoveFile(dir_ + "open.txt"));
+    EXPECT_FALSE(os_.RemoveFile(dir_ + "open.txt"));  // already gone
+    ASSERT_TRUE(os_.ChangeFileAttributes(dir_ + "ro.txt", kNormal));
+    EXPECT_TRUE(os_.RemoveFile(dir_ + "ro.txt"));
+}
+
+// (Windows also refuses to remove a read-only folder; Wine run as root does
+// not, so only the removal after resetting the attributes is part of the contract.)
+TEST_F(FileSemanticsContract, OnlyAnEmptyFolderIsRemoved) {
+    env_.MakeFolder(dir_ + "full");
+    env_.MakeFile(dir_ + "full\\f.txt", "f");
+    env_.MakeFolder(dir_ + "ro", kReadOnly);
+    env_.MakeFolder(dir_ + "hidden", kHidden | kSystem);
+    EXPECT_FALSE(os_.RemoveEmptyDirectory(dir_ + "full"));
+    EXPECT_TRUE(env_.Exists(dir_ + "full\\f.txt"));
+    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "ro", kNormal));
+    EXPECT_EQ(kDirectory, os_.FileAttributesOf(dir_ + "ro") & kDirectory);
+    EXPECT_EQ(0u, os_.FileAttributesOf(dir_ + "ro") & kReadOnly);
+    EXPECT_TRUE(os_.RemoveEmptyDirectory(dir_ + "ro"));
+    EXPECT_TRUE(os_.RemoveEmptyDirectory(dir_ + "hidden"));  // hidden alone does not stop it
+    EXPECT_FALSE(os_.RemoveEmptyDirectory(dir_ + "ro"));
+    EXPECT_FALSE(os_.RemoveFile(dir_ + "full"));  // a folder is not a file
+}
+
+TEST_F(FileSemanticsContract, EnumerationShowsDotsFirstAndEveryHiddenOrSystemEntry) {
+    env_.MakeFolder(dir_ + "list");
+    env_.MakeFile(dir_ + "list\\hidden.txt", "h", kHidden);
+    env_.MakeFile(dir_ + "list\\system.sys", "s", kSystem | kReadOnly);
+    env_.MakeFolder(dir_ + "list\\Sub", kHidden);
+    FindEntry entry;
+    const FindHandle find = os_.FindFirstEntry(dir_ + "list\\*.*", &entry);
+    ASSERT_NE(kInvalidHandle, find);
+    std::vector<std::string> names{entry.name};
+    std::vector<std::uint32_t> attributes{entry.attributes};
+    while (os_.FindNextEntry(find, &entry)) {
+        names.push_back(entry.name);
+        attributes.push_back(entry.attributes);
+    }
+    EXPECT_TRUE(os_.CloseFind(find));
+    ASSERT_EQ(5u, names.size());
+    EXPECT_EQ(".", names[0]);
+    EXPECT_EQ("..", names[1]);
+    EXPECT_EQ(kDirectory, attributes[0] & kDirectory);
+    std::vector<std::string> rest(names.begin() + 2, names.end());
+    std::sort(rest.begin(), rest.end());
+    EXPECT_EQ((std::vector<std::string>{"Sub", "hidden.txt", "system.sys"}), rest);
+    for (std::size_t i = 2; i < names.size(); ++i) {
+        if (names[i] == "Sub") {
+            EXPECT_EQ(kDirectory | kHidden, attributes[i] & (kDirectory | kHidden));
+        }
+        if (names[i] == "system.sys") {
+            EXPECT_EQ(kSystem | kReadOnly, attributes[i] & 0x7u);
+        }
+    }
+}
+
+TEST_F(FileSemanticsContract, AnExactNameFindsThatEntryOnly) {
+    env_.MakeFile(dir_ + "One.lnk", "1");
+    FindEntry entry;
+    const FindHandle find = os_.FindFirstEntry(dir_ + "one.lnk", &entry);
+    ASSERT_NE(kInvalidHandle, find);
+    EXPECT_EQ("One.lnk", entry.name);
+    EXPECT_FALSE(os_.FindNextEntry(find, &entry));
+    os_.CloseFind(find);
+    EXPECT_EQ(kInvalidHandle, os_.FindFirstEntry(dir_ + "two.lnk", &entry));
+    EXPECT_EQ(kInvalidHandle, os_.FindFirstEntry(dir_ + "nowhere\\*.*", &entry));
+}
+
+// (Windows also refuses CREATE_ALWAYS over a read-only or hidden file; Wine
+// run as root does not, so those stay out of the contract.)
+TEST_F(FileSemanticsContract, ReplacingAFileTruncatesItUnlessItIsOpenOrAFolder) {
+    env_.MakeFile(dir_ + "old.bin", "a much longer earlier content");
+    FileHandle file = os_.CreateFileForWriting(dir_ + "old.bin");
+    ASSERT_NE(kInvalidHandle, file);
+    std::uint32_t written = 0;
+    EXPECT_TRUE(os_.WriteToFile(file, "new", 3, &written));
+    EXPECT_TRUE(os_.CloseFile(file));
+    EXPECT_EQ("new", env_.ReadFileBytes(dir_ + "old.bin"));
+
+    env_.MakeFolder(dir_ + "folder.bin");
+    for (const std::string& path : {dir_ + "folder.bin", dir_ + "no\\such\\folder.bin"}) {
+        file = os_.CreateFileForWriting(path);
+        EXPECT_EQ(kInvalidHandle, file) << path;
+        if (file != kInvalidHandle) os_.CloseFile(file);
+    }
+    EXPECT_TRUE(env_.Exists(dir_ + "folder.bin"));
+}
+
+TEST_F(FileSemanticsContract, RootSpellingsNormaliseToTheRoot) {
+    for (const char* spelling : {"C:\\", "C:\\\\", "C:\\.", "C:\\..", "C:\\..\\", "C:\\..\\..",
+                                 "C:\\foo\\..", "C:\\foo\\..\\", "C:\\ ", "C:\\.\\.", "C:/"}) {
+        EXPECT_EQ("C:\\", os_.FullPathOf(spelling)) << "\"" << spelling << "\" on " << env_.name();
+    }
+}
+
+TEST_F(FileSemanticsContract, NormalisationResolvesDotsAndDropsTrailingDotsAndBlanks) {
+    EXPECT_EQ("C:\\a\\c", os_.FullPathOf("C:\\a\\b\\..\\c"));
+    EXPECT_EQ("C:\\a\\b", os_.FullPathOf("C:\\a\\.\\b"));
+    EXPECT_EQ("C:\\a\\b", os_.FullPathOf("C:/a/b"));
+    EXPECT_EQ("C:\\a\\b\\", os_.FullPathOf("C:\\a\\b\\"));
+    EXPECT_EQ("C:\\a", os_.FullPathOf("C:\\a\\b\\.."));
+    EXPECT_EQ("C:\\a\\b", os_.FullPathOf("C:\\a\\b."));
+    EXPECT_EQ("C:\\a\\b", os_.FullPathOf("C:\\a\\b "));
+    EXPECT_EQ("C:\\a\\b", os_.FullPathOf("C:\\a\\b. ."));
+}
+
+TEST_F(FileSemanticsContract, DriveRelativePathsResolveFromTheCurrentFolder) {
+    env_.MakeFolder(dir_ + "cwd");
+    ASSERT_TRUE(os_.ChangeCurrentDirectory(dir_ + "cwd"));
+    const std::string here = os_.FullPathOf(dir_ + "cwd");
+    // Wine keeps the current folder's trailing backslash here; either form names it.
+    std::string drive = os_.FullPathOf("C:");
+    if (drive.size() > 3 && drive.back() == '\\') drive.pop_back();
+    EXPECT_EQ(here, drive);
+    EXPECT_EQ(here + "\\foo", os_.FullPathOf("C:foo"));
+    EXPECT_EQ(here + "\\foo", os_.FullPathOf("foo"));
+    EXPECT_EQ(here + "\\foo", os_.FullPathOf(".\\foo"));
+    EXPECT_FALSE(os_.ChangeCurrentDirectory(dir_ + "missing"));
+    EXPECT_FALSE(os_.ChangeCurrentDirectory(""));
+    EXPECT_TRUE(os_.ChangeCurrentDirectory("C:\\"));  // leave the scratch folder removable
+}
+
+TEST_F(FileSemanticsContract, FileTimesBeforeTheDosEraDoNotConvert) {
+    constexpr std::uint64_t k2010 = 129067776000000000ull;
+    constexpr std::uint64_t k1970 = 116444736000000000ull;
+    EXPECT_TRUE(os_.ConvertsToLocalDosTime(k2010));
+    EXPECT_FALSE(os_.ConvertsToLocalDosTime(k1970));
+    EXPECT_FALSE(os_.ConvertsToLocalDosTime(0));
+}
+
+TEST_F(FileSemanticsContract, TheTempPathEndsWithABackslash) {
+    const std::string temp = os_.TempFolderPath();
+    ASSERT_FALSE(temp.empty());
+    EXPECT_EQ('\\', temp.back());
+    EXPECT_EQ(kDirectory, os_.FileAttributesOf(temp) & kDirectory);
+}
+
+}  // namespace
+}  // namespace nuben::contract

@@ -1,0 +1,103 @@
+// Folder removal on a real scratch tree: read-only, hidden and system
+// entries go, a file held open stays with the folders above it, and the
+// root guard holds for every spelling the real path normalisation knows.
+// Roots are only ever checked, never handed to a removal.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "contract_env.h"
+#include "u_Global/texts.h"
+#include "u_Global/u_Global.h"
+
+namespace nuben::contract {
+namespace {
+
+constexpr std::uint32_t kReadOnly = 0x1;
+constexpr std::uint32_t kHidden = 0x2;
+constexpr std::uint32_t kSystem = 0x4;
+
+class FolderRemovalContract : public ::testing::Test {
+protected:
+    // app\ with a hidden, read-only subfolder holding read-only, hidden and
+    // system files, a second level below, and a Korean-named folder.
+    void MakeTree() {
+        env_.MakeFolder(app_);
+        env_.MakeFile(app_ + "setup.ini", "ini", kReadOnly);
+        env_.MakeFolder(app_ + "data", kHidden);
+        env_.MakeFile(app_ + "data\\ro.dat", "ro", kReadOnly);
+        env_.MakeFile(app_ + "data\\hidden.dat", "h", kHidden);
+        env_.MakeFile(app_ + "data\\system.dat", "s", kSystem | kHidden | kReadOnly);
+        env_.MakeFolder(app_ + "data\\deeper", kSystem);
+        env_.MakeFile(app_ + "data\\deeper\\leaf.txt", "leaf");
+        env_.MakeFolder(app_ + texts::kProductName);
+        env_.MakeFile(app_ + texts::kProductName + "\\" + texts::kShortcutName, "lnk");
+        env_.MakeFile(dir_ + "sibling.txt", "stay");
+    }
+
+    ContractEnv& env_ = Env();
+    Platform& os_ = env_.os();
+    const std::string dir_ = env_.ScratchFolder();
+    const std::string app_ = dir_ + "app\\";
+};
+
+TEST_F(FolderRemovalContract, RemovesAWholeTreeWithProtectedAttributes) {
+    MakeTree();
+    env_.MakeFolder(dir_ + "app", kReadOnly);
+    RemoveFolder(os_, dir_ + "app");
+    EXPECT_FALSE(env_.Exists(dir_ + "app")) << env_.name();
+    EXPECT_TRUE(env_.Exists(dir_ + "sibling.txt"));
+}
+
+TEST_F(FolderRemovalContract, EmptyingKeepsTheFolderItself) {
+    MakeTree();
+    DeleteFolderContents(os_, dir_ + "app");
+    EXPECT_TRUE(env_.Exists(dir_ + "app"));
+    EXPECT_FALSE(env_.Exists(app_ + "setup.ini"));
+    EXPECT_FALSE(env_.Exists(app_ + "data"));
+    EXPECT_FALSE(env_.Exists(app_ + texts::kProductName));
+}
+
+TEST_F(FolderRemovalContract, AFileHeldOpenSurvivesWithItsParentsOnly) {
+    MakeTree();
+    {
+        auto held = env_.HoldOpen(app_ + "data\\deeper\\leaf.txt");
+        RemoveFolder(os_, dir_ + "app");
+    }
+    EXPECT_TRUE(env_.Exists(app_ + "data\\deeper\\leaf.txt"));
+    EXPECT_TRUE(env_.Exists(app_ + "data\\deeper"));
+    EXPECT_TRUE(env_.Exists(app_ + "data"));
+    EXPECT_FALSE(env_.Exists(app_ + "data\\ro.dat"));
+    EXPECT_FALSE(env_.Exists(app_ + "data\\system.dat"));
+    EXPECT_FALSE(env_.Exists(app_ + "setup.ini"));
+    EXPECT_FALSE(env_.Exists(app_ + texts::kProductName));
+}
+
+TEST_F(FolderRemovalContract, EverySpellingOfADriveRootIsRefused) {
+    for (const char* spelling : {"C:\\", "C:\\\\", "C:\\.", "C:\\..\\", "C:\\foo\\..", "C:\\ ",
+                                 "C:\\..", "C:/", "c:\\", "C:", "C:foo", "\\\\?\\C:\\"}) {
+        std::string normalised;
+        EXPECT_NE(FolderRefusal::kAllowed, CheckRemovableFolder(os_, spelling, &normalised))
+            << "\"" << spelling << "\" on " << env_.name();
+    }
+}
+
+TEST_F(FolderRemovalContract, TheScratchTreeItselfMayBeRemoved) {
+    MakeTree();
+    std::string normalised;
+    EXPECT_EQ(FolderRefusal::kAllowed, CheckRemovableFolder(os_, dir_ + "app", &normalised))
+        << env_.name();
+}
+
+TEST_F(FolderRemovalContract, ExistingFilesAreFilesAndFoldersAreNot) {
+    MakeTree();
+    EXPECT_TRUE(IsExistingFile(os_, app_ + "setup.ini"));
+    EXPECT_TRUE(IsExistingFile(os_, app_ + "data\\hidden.dat"));
+    EXPECT_FALSE(IsExistingFile(os_, app_ + "data"));
+    EXPECT_FALSE(IsExistingFile(os_, app_ + "missing.lnk"));
+    EXPECT_TRUE(FolderExists(os_, app_ + "data"));
+    EXPECT_FALSE(FolderExists(os_, app_ + "setup.ini"));
+}
+
+}  // namespace
+}  // namespace nuben::contract

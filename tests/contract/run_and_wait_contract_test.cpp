@@ -1,0 +1,32 @@
+// RunAndWait really waits: the child's last act is visible when it returns.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "contract_env.h"
+#include "u_Global/u_Global.h"
+
+namespace nuben::contract {
+namespace {
+
+TEST(RunAndWaitContract, ReturnsOnlyAfterTheProgramHasEnded) {
+    ContractEnv& env = Env();
+    const std::string marker = env.ScratchFolder() + "done.txt";
+    const std::string command = env.SleeperCommand(1000, marker);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_TRUE(RunAndWait(env.os(), command, SW_SHOWNORMAL_VALUE)) << command;
+    const auto elapsed = std::chrono::steady_clock::now() - before;
+    EXPECT_TRUE(env.Exists(marker)) << env.name();
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 1000);
+}
+
+TEST(RunAndWaitContract, CommandsThatCannotStartFail) {
+    ContractEnv& env = Env();
+    EXPECT_FALSE(RunAndWait(env.os(), "", SW_SHOWNORMAL_VALUE));
+    EXPECT_FALSE(RunAndWait(env.os(), "\"" + env.ScratchFolder() + "no such program.exe\" /S",
+                            SW_SHOWNORMAL_VALUE));
+}
+
+}  // namespace
+}  // namespace nuben::contract

@@ -1,0 +1,104 @@
+// TRegistry's rules where they meet the real registry: how text values read,
+// and deleting whole trees, relative to the current key or not.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "contract_env.h"
+#include "registry/registry.h"
+#include "u_Global/texts.h"
+
+namespace nuben::contract {
+namespace {
+
+constexpr std::uint32_t kRegDword = 4;
+
+// A TRegistry reading from HKLM, standing on the scratch key.
+class TRegistryContract : public ::testing::Test {
+protected:
+    void SetUp() override {
+        key_ = env_.ScratchKey();
+        reg_.SetAccessMask(KEY_READ_ACCESS);
+        reg_.SetRootHandle(HKEY_LOCAL_MACHINE_ROOT);
+    }
+    void OpenScratch() { ASSERT_TRUE(reg_.OpenSubkey(key_)) << env_.name(); }
+
+    ContractEnv& env_ = Env();
+    TRegistry reg_{env_.os()};
+    std::string key_;
+};
+
+TEST_F(TRegistryContract, ReadsTextValuesUpToTheirFirstNul) {
+    const std::string korean = std::string("C:\\") + texts::kProductName;
+    env_.SetValue(key_, "Plain", REG_SZ_TYPE, korean + std::string(1, '\0'));
+    env_.SetValue(key_, "Expand", REG_EXPAND_SZ_TYPE, std::string("%SystemRoot%\\NuBen\0", 19));
+    env_.SetValue(key_, "Split", REG_SZ_TYPE, std::string("before\0after\0", 13));
+    OpenScratch();
+    EXPECT_EQ(korean, reg_.ReadTextValue("Plain"));
+    EXPECT_EQ("%SystemRoot%\\NuBen", reg_.ReadTextValue("Expand"));  // never expanded
+    EXPECT_EQ("before", reg_.ReadTextValue("Split"));
+    EXPECT_EQ("", reg_.ReadTextValue("Missing"));
+}
+
+TEST_F(TRegistryContract, ADwordIsNotText) {
+    env_.SetValue(key_, "Count", kRegDword, std::string("\x01\x00\x00\x00", 4));
+    OpenScratch();
+    try {
+        reg_.ReadTextValue("Count");
+        ADD_FAILURE() << "no exception";
+    } catch (const ERegistryException& error) {
+        EXPECT_STREQ("Invalid data type for 'Count'", error.what());
+    }
+}
+
+TEST_F(TRegistryContract, DeletesATreeThreeLevelsDeepAndNothingBeside) {
+    const std::string tree = key_ + "\\" + texts::kV20Registration;
+    env_.CreateKey(tree + "\\Level1\\Level2\\Level3");
+    env_.CreateKey(tree + "\\Level1\\Other");
+    env_.CreateKey(tree + "\\" + texts::kProductName);
+    env_.SetValue(tree + "\\Level1", "Value", REG_SZ_TYPE, std::string("v\0", 2));
+    env_.CreateKey(key_ + "\\Sibling");
+
+    reg_.SetAccessMask(KEY_ALL_ACCESS_MASK);
+    EXPECT_TRUE(reg_.DeleteKeyTree("\\" + tree));
+    EXPECT_FALSE(env_.KeyExists(tree));
+    EXPECT_TRUE(env_.KeyExists(key_ + "\\Sibling"));
+}
+
+TEST_F(TRegistryContract, ARelativeDeleteWorksBelowTheCurrentKeyAndKeepsIt) {
+    env_.CreateKey(key_ + "\\Child\\Grandchild");
+    env_.SetValue(key_, "Marker", REG_SZ_TYPE, std::string("here\0", 5));
+    reg_.SetAccessMask(KEY_ALL_ACCESS_MASK);
+    OpenScratch();
+    const KeyHandle current = reg_.CurrentKey();
+
+    EXPECT_TRUE(reg_.DeleteKeyTree("Child"));
+    EXPECT_FALSE(env_.KeyExists(key_ + "\\Child"));
+    EXPECT_EQ(current, reg_.CurrentKey());
+    EXPECT_EQ("here", reg_.ReadTextValue("Marker"));
+}
+
+TEST_F(TRegistryContract, AKeyThatCannotBeOpenedIsStillDeleted) {
+    const std::string leaf = key_ + "\\Unopenable";
+    env_.CreateKey(leaf);
+    // Everything of full access except DELETE itself.
+    if (!env_.DenyKeyAccess(leaf, KEY_ALL_ACCESS_MASK & ~0x00010000u)) {
+        GTEST_SKIP() << env_.name() << ": cannot deny";
+    }
+    reg_.SetAccessMask(KEY_ALL_ACCESS_MASK);
+    EXPECT_FALSE(reg_.SubkeyExists("\\" + leaf));
+    EXPECT_TRUE(reg_.DeleteKeyTree("\\" + leaf));
+    EXPECT_FALSE(env_.KeyExists(leaf));
+}
+
+TEST_F(TRegistryContract, SubkeyExistsReadsADeniedKeyAsAbsent) {
+    const std::string locked = key_ + "\\Locked";
+    env_.CreateKey(locked);
+    if (!env_.DenyKeyAccess(locked, KEY_ALL_ACCESS_MASK)) GTEST_SKIP() << env_.name();
+    reg_.SetAccessMask(KEY_ALL_ACCESS_MASK);
+    EXPECT_FALSE(reg_.SubkeyExists(locked));
+    EXPECT_TRUE(env_.KeyExists(locked));
+}
+
+}  // namespace
+}  // namespace nuben::contract

@@ -1,0 +1,1311 @@
+#include "fake_platform.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+namespace nuben::fake {
+namespace {
+
+constexpr std::uint32_t kSettableAttributes = 0x1 | 0x2 | 0x4 | 0x20 | 0x100 | 0x1000 | 0x2000;
+constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
+// DOS dates run from 1980-01-01 up to the end of 2107.
+constexpr std::uint64_t kDosEpoch = 119600064000000000ull;
+constexpr std::uint64_t kDosEnd = 159992928000000000ull;
+
+std::string Hex(std::uint64_t value, int width = 0) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "0x%0*llX", width, static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+// Bytes outside printable ASCII as \xNN, so dumps read the same everywhere.
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\x%02X", byte);
+            out += buffer;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool HasWildcard(const std::string& name) {
+    return name.find_first_of("*?") != std::string::npos;
+}
+
+// '*' and '?' over already folded texts; "*.*" matches every name, dot or not.
+bool WildcardMatch(const std::string& pattern, const std::string& name) {
+    if (pattern == "*.*" || pattern == "*") return true;
+    std::size_t p = 0, n = 0, star = std::string::npos, mark = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            mark = n;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            n = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+std::string WithSeparator(const std::string& path) {
+    return (!path.empty() && path.back() == '\\') ? path : path + "\\";
+}
+
+}  // namespace
+
+FakePlatform::FakePlatform() {
+    hklm_ = std::make_shared<KeyNode>();
+    hklm_->name = "HKLM";
+    hkcu_ = std::make_shared<KeyNode>();
+    hkcu_->name = "HKCU";
+    AddDrive('C');
+    MakeFolder("C:\\Temp");
+}
+
+FakePlatform::~FakePlatform() = default;
+
+// ===================================================================== text
+
+bool FakePlatform::LeadByte(std::uint8_t byte) const {
+    switch (codePage_) {
+        case 932:
+            return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+        case 936:
+        case 949:
+        case 950:
+            return byte >= 0x81 && byte <= 0xFE;
+        default:
+            return false;
+    }
+}
+
+std::string FakePlatform::Fold(const std::string& text) const {
+    std::string out = text;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (LeadByte(static_cast<std::uint8_t>(out[i])) && i + 1 < out.size()) {
+            ++i;  // a trail byte is part of its character, never a letter
+        } else if (out[i] >= 'a' && out[i] <= 'z') {
+            out[i] = static_cast<char>(out[i] - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> FakePlatform::SplitBackslash(const std::string& text) const {
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (LeadByte(static_cast<std::uint8_t>(text[i])) && i + 1 < text.size()) {
+            parts.back() += text.substr(i, 2);
+            ++i;
+        } else if (text[i] == '\\') {
+            parts.emplace_back();
+        } else {
+            parts.back() += text[i];
+        }
+    }
+    return parts;
+}
+
+bool FakePlatform::EndsWithBackslash(const std::string& text) const {
+    const auto parts = SplitBackslash(text);
+    return parts.size() > 1 && parts.back().empty();
+}
+
+std::size_t FakePlatform::CharacterCount(const std::string& text) const {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i, ++count) {
+        if (LeadByte(static_cast<std::uint8_t>(text[i])) && i + 1 < text.size()) ++i;
+    }
+    return count;
+}
+
+void FakePlatform::SetCodePage(int codePage) {
+    codePage_ = codePage;
+    dbcsEnabled_ = codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+}
+
+// ================================================================= handles
+
+std::uintptr_t FakePlatform::NewHandle(Handle handle) {
+    const std::uintptr_t value = nextHandle_;
+    nextHandle_ += 4;
+    handles_.emplace(value, std::move(handle));
+    return value;
+}
+
+FakePlatform::Handle* FakePlatform::HandleOf(std::uintptr_t value, int kind) {
+    const auto it = handles_.find(value);
+    if (it == handles_.end() || it->second.kind != kind) return nullptr;
+    return &it->second;
+}
+
+bool FakePlatform::Injected(const std::string& operation, const std::string& subject,
+                            long* code) {
+    const std::string folded = Fold(subject);
+    for (Injection& injection : injections_) {
+        if (injection.operation != operation) continue;
+        bool hit = false;
+        if (injection.predicate) {
+            hit = injection.predicate(subject);
+        } else if (injection.remaining != 0 &&
+                   (injection.subject.empty() || injection.subject == folded)) {
+            if (injection.remaining > 0) --injection.remaining;
+            hit = true;
+        }
+        if (hit) {
+            if (code != nullptr) *code = injection.code;
+            Log("Injected " + operation + " " + subject);
+            return true;
+        }
+    }
+    return false;
+}
+
+void FakePlatform::FailNext(const std::string& operation, const std::string& subject, int times,
+                            long errorCode) {
+    Injection injection;
+    injection.operation = operation;
+    injection.subject = Fold(subject);
+    injection.remaining = times;
+    injection.code = errorCode;
+    injections_.push_back(std::move(injection));
+}
+
+void FakePlatform::FailWhen(const std::string& operation,
+                            std::function<bool(const std::string&)> predicate, long errorCode) {
+    Injection injection;
+    injection.operation = operation;
+    injection.predicate = std::move(predicate);
+    injection.code = errorCode;
+    injections_.push_back(std::move(injection));
+}
+
+std::vector<std::string> FakePlatform::EventsOf(const std::vector<std::string>& kinds) const {
+    std::vector<std::string> out;
+    for (const std::string& line : events_) {
+        const std::string kind = line.substr(0, line.find(' '));
+        if (std::find(kinds.begin(), kinds.end(), kind) != kinds.end()) out.push_back(line);
+    }
+    return out;
+}
+
+// ================================================================ registry
+
+std::shared_ptr<FakePlatform::KeyNode> FakePlatform::RootNode(KeyHandle root) const {
+    if (root == HKEY_LOCAL_MACHINE_ROOT) return hklm_;
+    if (root == HKEY_CURRENT_USER_ROOT) return hkcu_;
+    return nullptr;
+}
+
+std::shared_ptr<FakePlatform::KeyNode> FakePlatform::KeyOf(KeyHandle handle,
+                                                           std::uint32_t* access) const {
+    if (auto root = RootNode(handle)) {
+        *access = 0xFFFFFFFFu;
+        return root;
+    }
+    const auto it = handles_.find(handle);
+    if (it == handles_.end() || it->second.kind != kKey) return nullptr;
+    *access = it->second.access;
+    return it->second.key;
+}
+
+std::shared_ptr<FakePlatform::KeyNode> FakePlatform::FindKey(
+    const std::shared_ptr<KeyNode>& base, const std::string& path, long* code) const {
+    if (!path.empty() && path[0] == '\\') {
+        *code = ERROR_BAD_PATHNAME_CODE;
+        return nullptr;
+    }
+    std::shared_ptr<KeyNode> node = base;
+    for (const std::string& part : SplitBackslash(path)) {
+        if (part.empty()) continue;
+        const auto it = node->subkeys.find(Fold(part));
+        if (it == node->subkeys.end()) {
+            *code = ERROR_FILE_NOT_FOUND_CODE;
+            return nullptr;
+        }
+        node = it->second;
+    }
+    *code = ERROR_SUCCESS_CODE;
+    return node;
+}
+
+std::shared_ptr<FakePlatform::KeyNode> FakePlatform::MakeKey(KeyHandle root,
+                                                             const std::string& path) {
+    std::shared_ptr<KeyNode> node = RootNode(root);
+    for (const std::string& part : SplitBackslash(path)) {
+        if (part.empty()) continue;
+        auto& slot = node->subkeys[Fold(part)];
+        if (!slot) {
+            slot = std::make_shared<KeyNode>();
+            slot->name = part;
+            slot->parent = node.get();
+        }
+        node = slot;
+    }
+    return node;
+}
+
+std::string FakePlatform::KeyPath(const KeyNode& node) const {
+    return node.parent == nullptr ? node.name : KeyPath(*node.parent) + "\\" + node.name;
+}
+
+std::string FakePlatform::KeyPathFor(KeyHandle base, const std::string& path) const {
+    std::uint32_t access = 0;
+    const auto node = KeyOf(base, &access);
+    const std::string prefix = node ? KeyPath(*node) : Hex(base);
+    return path.empty() ? prefix : prefix + "\\" + path;
+}
+
+void FakePlatform::CreateKey(KeyHandle root, const std::string& path) { MakeKey(root, path); }
+
+void FakePlatform::SetValue(KeyHandle root, const std::string& keyPath, const std::string& name,
+                            std::uint32_t type, const std::string& bytes) {
+    auto node = MakeKey(root, keyPath);
+    KeyValue& value = node->values[Fold(name)];
+    if (value.name.empty()) value.name = name;
+    value.type = type;
+    value.bytes = bytes;
+}
+
+void FakePlatform::SetText(KeyHandle root, const std::string& keyPath, const std::string& name,
+                           const std::string& text, std::uint32_t type) {
+    SetValue(root, keyPath, name, type, text + std::string(1, '\0'));
+}
+
+void FakePlatform::RemoveKey(KeyHandle root, const std::string& path) {
+    long code = 0;
+    const auto node = FindKey(RootNode(root), path, &code);
+    if (!node || node->parent == nullptr) return;
+    std::function<void(KeyNode&)> mark = [&](KeyNode& key) {
+        key.deleted = true;
+        for (auto& child : key.subkeys) mark(*child.second);
+    };
+    mark(*node);
+    node->parent->subkeys.erase(Fold(node->name));
+}
+
+bool FakePlatform::KeyExists(KeyHandle root, const std::string& path) const {
+    long code = 0;
+    return FindKey(RootNode(root), path, &code) != nullptr;
+}
+
+bool FakePlatform::ValueExists(KeyHandle root, const std::string& keyPath,
+                               const std::string& name) const {
+    long code = 0;
+    const auto node = FindKey(RootNode(root), keyPath, &code);
+    return node && node->values.count(Fold(name)) != 0;
+}
+
+std::vector<std::string> FakePlatform::SubkeyNames(KeyHandle root, const std::string& path) const {
+    long code = 0;
+    std::vector<std::string> names;
+    if (const auto node = FindKey(RootNode(root), path, &code)) {
+        for (const auto& entry : node->subkeys) names.push_back(entry.second->name);
+    }
+    return names;
+}
+
+void FakePlatform::DenyKeyAccess(KeyHandle root, const std::string& path,
+                                 std::uint32_t deniedBits) {
+    MakeKey(root, path)->denied = deniedBits;
+}
+
+long FakePlatform::OpenRegistryKey(KeyHandle base, const std::string& path, std::uint32_t access,
+                                   KeyHandle* out) {
+    const std::string label = KeyPathFor(base, path);
+    std::uint32_t baseAccess = 0;
+    const auto baseNode = KeyOf(base, &baseAccess);
+    long code = ERROR_SUCCESS_CODE;
+    if (!baseNode) {
+        code = ERROR_INVALID_HANDLE_CODE;
+    } else if (baseNode->deleted) {
+        code = ERROR_KEY_DELETED_CODE;
+    } else if (!Injected("OpenRegistryKey", label, &code)) {
+        const auto node = FindKey(baseNode, path, &code);
+        if (node && (access & node->denied) != 0) {
+            code = ERROR_ACCESS_DENIED_CODE;
+        } else if (node) {
+            Handle handle;
+            handle.kind = kKey;
+            handle.key = node;
+            handle.access = access;
+            *out = NewHandle(std::move(handle));
+        }
+    }
+    Log("OpenKey " + label + " " + Hex(access) + " -> " + std::to_string(code));
+    return code;
+}
+
+long FakePlatform::QueryRegistryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
+                                      std::uint8_t* data, std::uint32_t* size) {
+    std::uint32_t access = 0;
+    const auto node = KeyOf(key, &access);
+    if (!node) return ERROR_INVALID_HANDLE_CODE;
+    if (node->deleted) return ERROR_KEY_DELETED_CODE;
+    if ((access & KEY_QUERY_VALUE_BIT) == 0) return ERROR_ACCESS_DENIED_CODE;
+    long code = 0;
+    if (Injected("QueryRegistryValue", name, &code)) return code;
+    if (data != nullptr && Injected("QueryRegistryValueData", name, &code)) return code;
+    const auto it = node->values.find(Fold(name));
+    if (it == node->values.end()) return ERROR_FILE_NOT_FOUND_CODE;
+    if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER_CODE;
+    const KeyValue& value = it->second;
+    const auto needed = static_cast<std::uint32_t>(value.bytes.size());
+    if (type != nullptr) *type = value.type;
+    if (data == nullptr) {
+        if (size != nullptr) *size = needed;
+        return ERROR_SUCCESS_CODE;
+    }
+    if (*size < needed) {
+        *size = needed;
+        return ERROR_MORE_DATA_CODE;
+    }
+    std::memcpy(data, value.bytes.data(), needed);
+    *size = needed;
+    return ERROR_SUCCESS_CODE;
+}
+
+long FakePlatform::QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
+                                        std::uint32_t* maxSubkeyLen) {
+    std::uint32_t access = 0;
+    const auto node = KeyOf(key, &access);
+    if (!node) return ERROR_INVALID_HANDLE_CODE;
+    if (node->deleted) return ERROR_KEY_DELETED_CODE;
+    if ((access & KEY_QUERY_VALUE_BIT) == 0) return ERROR_ACCESS_DENIED_CODE;
+    long code = 0;
+    if (Injected("QueryRegistryKeyInfo", KeyPath(*node), &code)) return code;
+    std::size_t longest = 0;
+    for (const auto& entry : node->subkeys) {
+        const std::string& name = entry.second->name;
+        longest = std::max(longest, lengthInCharacters_ ? CharacterCount(name) : name.size());
+    }
+    if (subkeys != nullptr) *subkeys = static_cast<std::uint32_t>(node->subkeys.size());
+    if (maxSubkeyLen != nullptr) *maxSubkeyLen = static_cast<std::uint32_t>(longest);
+    return ERROR_SUCCESS_CODE;
+}
+
+long FakePlatform::EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* name,
+                                      std::uint32_t* nameLen) {
+    std::uint32_t access = 0;
+    const auto node = KeyOf(key, &access);
+    if (!node) return ERROR_INVALID_HANDLE_CODE;
+    if (node->deleted) return ERROR_KEY_DELETED_CODE;
+    if ((access & KEY_ENUMERATE_SUB_KEYS_BIT) == 0) return ERROR_ACCESS_DENIED_CODE;
+    long code = 0;
+    if (Injected("EnumRegistrySubkey", KeyPath(*node), &code)) return code;
+    if (index >= node->subkeys.size()) return ERROR_NO_MORE_ITEMS_CODE;
+    if (name == nullptr || nameLen == nullptr) return ERROR_INVALID_PARAMETER_CODE;
+    auto it = node->subkeys.begin();
+    std::advance(it, index);
+    const std::string& found = it->second->name;
+    if (*nameLen < found.size() + 1) return ERROR_MORE_DATA_CODE;
+    std::memcpy(name, found.c_str(), found.size() + 1);
+    *nameLen = static_cast<std::uint32_t>(found.size());
+    return ERROR_SUCCESS_CODE;
+}
+
+long FakePlatform::DeleteRegistryKey(KeyHandle base, const std::string& path) {
+    const std::string label = KeyPathFor(base, path);
+    std::uint32_t access = 0;
+    const auto baseNode = KeyOf(base, &access);
+    long code = ERROR_SUCCESS_CODE;
+    if (!baseNode) {
+        code = ERROR_INVALID_HANDLE_CODE;
+    } else if (baseNode->deleted) {
+        code = ERROR_KEY_DELETED_CODE;
+    } else if (!Injected("DeleteRegistryKey", label, &code)) {
+        const auto node = FindKey(baseNode, path, &code);
+        if (!node) {
+            // code set by FindKey
+        } else if (node->parent == nullptr || (node->denied & DELETE_BIT) != 0 ||
+                   !node->subkeys.empty()) {
+            code = ERROR_ACCESS_DENIED_CODE;
+        } else {
+            node->deleted = true;
+            node->parent->subkeys.erase(Fold(node->name));
+        }
+    }
+    Log("DeleteKey " + label + " -> " + std::to_string(code));
+    return code;
+}
+
+long FakePlatform::CloseRegistryKey(KeyHandle key) {
+    if (RootNode(key)) return ERROR_SUCCESS_CODE;
+    Handle* handle = HandleOf(key, kKey);
+    if (handle == nullptr) {
+        ++badCloses_;
+        Log("CloseKey " + Hex(key) + " -> invalid");
+        return ERROR_INVALID_HANDLE_CODE;
+    }
+    Log("CloseKey " + KeyPath(*handle->key));
+    handles_.erase(key);
+    return ERROR_SUCCESS_CODE;
+}
+
+// =================================================================== paths
+
+std::string FakePlatform::Normalise(const std::string& input) const {
+    if (input.empty()) return std::string();
+    // "\\?\" paths are handed to the file system as they are.
+    if (input.rfind("\\\\?\\", 0) == 0) return input;
+    std::string s = input;
+    std::replace(s.begin(), s.end(), '/', '\\');
+
+    std::string root;
+    std::string rest;
+    bool unc = false;
+    if (s.size() >= 2 && s[0] == '\\' && s[1] == '\\') {
+        const auto parts = SplitBackslash(s.substr(2));
+        if (parts.size() < 2 || parts[0].empty() || parts[1].empty()) return std::string();
+        root = "\\\\" + parts[0] + "\\" + parts[1];
+        rest = s.size() > root.size() ? s.substr(root.size() + 1) : std::string();
+        unc = true;
+    } else if (s.size() >= 2 && IsAsciiLetter(s[0]) && s[1] == ':') {
+        if (s.size() >= 3 && s[2] == '\\') {
+            root = s.substr(0, 2);
+            rest = s.substr(3);
+        } else {
+            // Drive-relative: from that drive's current folder.
+            const bool sameDrive = Fold(cwd_.substr(0, 2)) == Fold(s.substr(0, 2));
+            const std::string base = sameDrive ? cwd_ : s.substr(0, 2) + "\\";
+            const std::string tail = s.substr(2);
+            return tail.empty() ? Normalise(base) : Normalise(WithSeparator(base) + tail);
+        }
+    } else if (s[0] == '\\') {
+        // Rooted: on the current folder's drive or share.
+        if (cwd_.rfind("\\\\", 0) == 0) {
+            const auto parts = SplitBackslash(cwd_.substr(2));
+            return Normalise("\\\\" + parts[0] + "\\" + parts[1] + s);
+        }
+        return Normalise(cwd_.substr(0, 2) + s);
+    } else {
+        return Normalise(WithSeparator(cwd_) + s);
+    }
+
+    const auto parts = SplitBackslash(rest);
+    const bool endsWithSeparator = EndsWithBackslash(rest);
+    std::size_t lastIndex = 0;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (!parts[i].empty()) lastIndex = i;
+    }
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        std::string part = parts[i];
+        if (part.empty()) continue;
+        if (i == lastIndex && !endsWithSeparator && part != "." && part != "..") {
+            // The last element loses its trailing dots and blanks.
+            while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+            if (part.empty()) continue;
+        }
+        if (part == ".") continue;
+        if (part == "..") {
+            if (!out.empty()) out.pop_back();
+            continue;
+        }
+        out.push_back(part);
+    }
+    std::string result = root;
+    if (out.empty()) return unc ? (endsWithSeparator ? result + "\\" : result) : result + "\\";
+    for (const std::string& part : out) result += "\\" + part;
+    if (endsWithSeparator) result += "\\";
+    return result;
+}
+
+std::shared_ptr<FakePlatform::FsNode> FakePlatform::RootFor(const std::string& full,
+                                                            std::string* rest) const {
+    std::string root;
+    if (full.rfind("\\\\", 0) == 0) {
+        const auto parts = SplitBackslash(full.substr(2));
+        if (parts.size() < 2) return nullptr;
+        root = "\\\\" + parts[0] + "\\" + parts[1];
+    } else if (full.size() >= 2 && full[1] == ':') {
+        root = full.substr(0, 2);
+    } else {
+        return nullptr;
+    }
+    *rest = full.size() > root.size() ? full.substr(root.size() + 1) : std::string();
+    const auto it = roots_.find(Fold(root));
+    return it == roots_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<FakePlatform::FsNode> FakePlatform::FollowLink(const std::shared_ptr<FsNode>& node,
+                                                               int depth) const {
+    if (!node || node->linkTarget.empty()) return node;
+    if (depth > 8) return nullptr;
+    return Locate(node->linkTarget, true, depth + 1).node;
+}
+
+FakePlatform::Located FakePlatform::Locate(const std::string& path, bool followLast,
+                                           int depth) const {
+    Located found;
+    const bool raw = path.rfind("\\\\?\\", 0) == 0;
+    found.full = raw ? path.substr(4) : Normalise(path);
+    if (found.full.empty()) return found;
+    std::string rest;
+    std::shared_ptr<FsNode> node = RootFor(found.full, &rest);
+    if (!node) return found;
+    std::vector<std::string> parts;
+    for (const std::string& part : SplitBackslash(rest)) {
+        if (!part.empty()) parts.push_back(part);
+    }
+    if (parts.empty()) {
+        found.valid = true;
+        found.node = node;
+        return found;
+    }
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        const auto it = node->children.find(Fold(parts[i]));
+        if (it == node->children.end() || !it->second->IsFolder()) return found;
+        node = FollowLink(it->second, depth);
+        if (!node) return found;
+    }
+    found.valid = true;
+    found.parent = node;
+    found.name = parts.back();
+    const auto it = node->children.find(Fold(found.name));
+    if (it != node->children.end()) found.node = followLast ? FollowLink(it->second, depth) : it->second;
+    return found;
+}
+
+std::shared_ptr<FakePlatform::FsNode> FakePlatform::NodeAt(const std::string& path,
+                                                           bool followLast) const {
+    return Locate(path, followLast).node;
+}
+
+std::shared_ptr<FakePlatform::FsNode> FakePlatform::MakeNode(const std::string& path, bool folder) {
+    const std::string full = Normalise(path);
+    std::string rest;
+    std::shared_ptr<FsNode> node = RootFor(full, &rest);
+    if (!node) {
+        if (full.rfind("\\\\", 0) == 0) {
+            const auto parts = SplitBackslash(full.substr(2));
+            AddShare("\\\\" + parts[0] + "\\" + parts[1]);
+        } else {
+            AddDrive(full[0]);
+        }
+        node = RootFor(full, &rest);
+    }
+    std::vector<std::string> parts;
+    for (const std::string& part : SplitBackslash(rest)) {
+        if (!part.empty()) parts.push_back(part);
+    }
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const bool last = i + 1 == parts.size();
+        auto& slot = node->children[Fold(parts[i])];
+        if (!slot) {
+            slot = std::make_shared<FsNode>();
+            slot->name = parts[i];
+            slot->parent = node.get();
+            slot->attributes = (!last || folder) ? ATTR_DIRECTORY : ATTR_ARCHIVE;
+        }
+        node = last ? slot : FollowLink(slot, 0);
+    }
+    return node;
+}
+
+std::string FakePlatform::NodePath(const FsNode& node) const {
+    if (node.parent == nullptr) return node.name + "\\";
+    const std::string parent = NodePath(*node.parent);
+    return WithSeparator(parent) + node.name;
+}
+
+std::uint32_t FakePlatform::ReportedAttributes(const FsNode& node) const {
+    return node.attributes == 0 ? ATTR_NORMAL : node.attributes;
+}
+
+FindEntry FakePlatform::EntryOf(const std::string& name, const FsNode& node) const {
+    FindEntry entry;
+    entry.name = name;
+    entry.attributes = ReportedAttributes(node);
+    entry.lastWriteTime = node.lastWrite;
+    return entry;
+}
+
+// ============================================================ files set-up
+
+void FakePlatform::AddDrive(char letter) {
+    const std::string root = std::string(1, letter) + ":";
+    auto& slot = roots_[Fold(root)];
+    if (slot) return;
+    slot = std::make_shared<FsNode>();
+    slot->name = root;
+    slot->attributes = ATTR_DIRECTORY | ATTR_HIDDEN | ATTR_SYSTEM;
+}
+
+void FakePlatform::AddShare(const std::string& uncRoot) {
+    auto& slot = roots_[Fold(uncRoot)];
+    if (slot) return;
+    slot = std::make_shared<FsNode>();
+    slot->name = uncRoot;
+    slot->attributes = ATTR_DIRECTORY;
+}
+
+void FakePlatform::MakeFolder(const std::string& path, std::uint32_t attributes) {
+    auto node = MakeNode(path, true);
+    node->attributes = ATTR_DIRECTORY | (attributes & ~ATTR_NORMAL);
+}
+
+void FakePlatform::MakeFile(const std::string& path, const std::string& bytes,
+                            std::uint32_t attributes) {
+    auto node = MakeNode(path, false);
+    node->attributes = attributes == 0 ? ATTR_ARCHIVE : (attributes & ~ATTR_NORMAL);
+    node->bytes = bytes;
+}
+
+void FakePlatform::MakeFolderLink(const std::string& linkPath, const std::string& target) {
+    auto node = MakeNode(linkPath, true);
+    node->attributes = ATTR_DIRECTORY | ATTR_REPARSE_POINT;
+    node->linkTarget = Normalise(target);
+}
+
+void FakePlatform::SetLastWriteTime(const std::string& path, std::uint64_t fileTime) {
+    if (auto node = NodeAt(path, false)) node->lastWrite = fileTime;
+}
+
+bool FakePlatform::Exists(const std::string& path) const { return NodeAt(path, false) != nullptr; }
+
+bool FakePlatform::IsFolder(const std::string& path) const {
+    const auto node = NodeAt(path, false);
+    return node && node->IsFolder();
+}
+
+std::string FakePlatform::FileBytes(const std::string& path) const {
+    const auto node = NodeAt(path, true);
+    return node ? node->bytes : std::string();
+}
+
+std::uint32_t FakePlatform::AttributesAt(const std::string& path) const {
+    const auto node = NodeAt(path, false);
+    return node ? ReportedAttributes(*node) : INVALID_FILE_ATTRIBUTES_VALUE;
+}
+
+int FakePlatform::HoldOpen(const std::string& path) {
+    const auto node = NodeAt(path, true);
+    if (!node) return 0;
+    ++node->openCount;
+    const int token = nextHold_++;
+    holds_[token] = node;
+    return token;
+}
+
+void FakePlatform::Release(int token) {
+    const auto it = holds_.find(token);
+    if (it == holds_.end()) return;
+    --it->second->openCount;
+    holds_.erase(it);
+}
+
+void FakePlatform::SetCurrentDirectoryTo(const std::string& path) {
+    std::string full = Normalise(path);
+    if (full.size() > 3 && full.back() == '\\') full.pop_back();
+    cwd_ = full;
+}
+
+std::string FakePlatform::FileSnapshot() const {
+    std::ostringstream out;
+    std::function<void(const FsNode&)> walk = [&](const FsNode& node) {
+        out << Printable(NodePath(node)) << " " << Hex(ReportedAttributes(node));
+        if (!node.IsFolder()) out << " " << node.bytes.size() << " bytes";
+        if (!node.linkTarget.empty()) out << " -> " << Printable(node.linkTarget);
+        if (node.openCount > 0) out << " (open)";
+        out << "\n";
+        if (node.linkTarget.empty()) {
+            for (const auto& child : node.children) walk(*child.second);
+        }
+    };
+    for (const auto& root : roots_) walk(*root.second);
+    return out.str();
+}
+
+void FakePlatform::SetSpecialFolder(int csidl, const std::string& path) {
+    specialFolders_[csidl] = path;
+}
+
+// ======================================================== files (platform)
+
+std::uint32_t FakePlatform::FileAttributesOf(const std::string& path) {
+    if (Injected("FileAttributesOf", Normalise(path))) return INVALID_FILE_ATTRIBUTES_VALUE;
+    const auto node = NodeAt(path, false);
+    return node ? ReportedAttributes(*node) : INVALID_FILE_ATTRIBUTES_VALUE;
+}
+
+bool FakePlatform::ChangeFileAttributes(const std::string& path, std::uint32_t attributes) {
+    const Located at = Locate(path, false);
+    bool ok = false;
+    if (!Injected("ChangeFileAttributes", at.full) && at.node) {
+        at.node->attributes =
+            (at.node->attributes & ~kSettableAttributes) | (attributes & kSettableAttributes);
+        ok = true;
+    }
+    Log("SetAttributes " + at.full + " " + Hex(attributes) + (ok ? " -> ok" : " -> fail"));
+    return ok;
+}
+
+FindHandle FakePlatform::FindFirstEntry(const std::string& pattern, FindEntry* entry) {
+    Log("FindFirst " + pattern);
+    if (Injected("FindFirstEntry", Normalise(pattern))) return kInvalidHandle;
+    const auto parts = SplitBackslash(pattern);
+    const std::string& name = parts.back();
+    if (name.empty()) return kInvalidHandle;
+    const std::string folderPart = pattern.substr(0, pattern.size() - name.size());
+
+    Handle handle;
+    handle.kind = kFind;
+    if (HasWildcard(name)) {
+        const auto folder = folderPart.empty() ? NodeAt(cwd_, true) : NodeAt(folderPart, true);
+        if (!folder || !folder->IsFolder()) return kInvalidHandle;
+        const std::string folded = Fold(name);
+        if (folder->parent != nullptr) {
+            handle.entries.push_back(EntryOf(".", *folder));
+            handle.entries.push_back(EntryOf("..", *folder->parent));
+            if (!WildcardMatch(folded, ".")) handle.entries.clear();
+        }
+        for (const auto& child : folder->children) {
+            if (WildcardMatch(folded, child.first)) {
+                handle.entries.push_back(EntryOf(child.second->name, *child.second));
+            }
+        }
+    } else {
+        const Located at = Locate(pattern, false);
+        if (at.node && at.parent) handle.entries.push_back(EntryOf(at.node->name, *at.node));
+    }
+    if (handle.entries.empty()) return kInvalidHandle;
+    *entry = handle.entries[0];
+    handle.next = 1;
+    handle.path = pattern;
+    return NewHandle(std::move(handle));
+}
+
+bool FakePlatform::FindNextEntry(FindHandle find, FindEntry* entry) {
+    Handle* handle = HandleOf(find, kFind);
+    if (handle == nullptr || handle->next >= handle->entries.size()) return false;
+    *entry = handle->entries[handle->next++];
+    return true;
+}
+
+bool FakePlatform::CloseFind(FindHandle find) {
+    if (HandleOf(find, kFind) == nullptr) {
+        ++badCloses_;
+        return false;
+    }
+    handles_.erase(find);
+    return true;
+}
+
+bool FakePlatform::RemoveFile(const std::string& path) {
+    const Located at = Locate(path, false);
+    bool ok = false;
+    if (!Injected("RemoveFile", at.full) && at.node && at.parent && !at.node->IsFolder() &&
+        (at.node->attributes & ATTR_READONLY) == 0 && at.node->openCount == 0) {
+        at.parent->children.erase(Fold(at.name));
+        ok = true;
+    }
+    Log("RemoveFile " + at.full + (ok ? " -> ok" : " -> fail"));
+    return ok;
+}
+
+bool FakePlatform::RemoveEmptyDirectory(const std::string& path) {
+    const Located at = Locate(path, false);
+    bool ok = false;
+    if (!Injected("RemoveEmptyDirectory", at.full) && at.node && at.parent &&
+        at.node->IsFolder() && (at.node->attributes & ATTR_READONLY) == 0 &&
+        (!at.node->linkTarget.empty() || at.node->children.empty())) {
+        // A link goes as a link; its target keeps its contents.
+        at.parent->children.erase(Fold(at.name));
+        ok = true;
+    }
+    Log("RemoveDir " + at.full + (ok ? " -> ok" : " -> fail"));
+    return ok;
+}
+
+FileHandle FakePlatform::CreateFileForWriting(const std::string& path) {
+    const Located at = Locate(path, false);
+    std::shared_ptr<FsNode> node;
+    if (!Injected("CreateFileForWriting", at.full) && at.parent) {
+        node = at.node;
+        constexpr std::uint32_t kRefused = ATTR_DIRECTORY | ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM;
+        if (node && ((node->attributes & kRefused) != 0 || node->openCount > 0)) {
+            node.reset();
+        } else if (node) {
+            node->bytes.clear();
+            node->attributes = ATTR_ARCHIVE;
+        } else {
+            node = std::make_shared<FsNode>();
+            node->name = at.name;
+            node->parent = at.parent.get();
+            node->attributes = ATTR_ARCHIVE;
+            at.parent->children[Fold(at.name)] = node;
+        }
+    }
+    Log("CreateFile " + at.full + (node ? " -> ok" : " -> fail"));
+    if (!node) return kInvalidHandle;
+    ++node->openCount;
+    Handle handle;
+    handle.kind = kFile;
+    handle.file = node;
+    handle.path = at.full;
+    return NewHandle(std::move(handle));
+}
+
+bool FakePlatform::WriteToFile(FileHandle file, const void* data, std::uint32_t size,
+                               std::uint32_t* written) {
+    Handle* handle = HandleOf(file, kFile);
+    if (written != nullptr) *written = 0;
+    if (handle == nullptr) {
+        Log("WriteFile " + Hex(file) + " -> invalid");
+        return false;
+    }
+    if (Injected("WriteToFile", handle->path)) {
+        Log("WriteFile " + handle->path + " " + std::to_string(size) + " -> fail");
+        return false;
+    }
+    std::uint32_t count = size;
+    if (shortWrite_ >= 0) {
+        count = std::min(size, static_cast<std::uint32_t>(shortWrite_));
+        shortWrite_ = -1;
+    }
+    handle->file->bytes.append(static_cast<const char*>(data), count);
+    if (written != nullptr) *written = count;
+    Log("WriteFile " + handle->path + " " + std::to_string(size) + " -> " + std::to_string(count));
+    return true;
+}
+
+bool FakePlatform::CloseFile(FileHandle file) {
+    Handle* handle = HandleOf(file, kFile);
+    if (handle == nullptr) {
+        ++badCloses_;
+        Log("CloseFile " + Hex(file) + " -> invalid");
+        return false;
+    }
+    --handle->file->openCount;
+    Log("CloseFile " + handle->path);
+    handles_.erase(file);
+    return true;
+}
+
+std::string FakePlatform::TempFolderPath() {
+    if (Injected("TempFolderPath", "")) return std::string();
+    return tempPath_;
+}
+
+bool FakePlatform::ChangeCurrentDirectory(const std::string& path) {
+    const auto node = NodeAt(path, true);
+    const bool ok = !Injected("ChangeCurrentDirectory", Normalise(path)) && node && node->IsFolder();
+    if (ok) SetCurrentDirectoryTo(path);
+    Log("SetCurrentDir " + path + (ok ? " -> ok" : " -> fail"));
+    return ok;
+}
+
+std::string FakePlatform::FullPathOf(const std::string& path) {
+    if (Injected("FullPathOf", path)) return std::string();
+    return Normalise(path);
+}
+
+bool FakePlatform::ConvertsToLocalDosTime(std::uint64_t fileTime) {
+    if (Injected("ConvertsToLocalDosTime", "")) return false;
+    if (fileTime >= 0x8000000000000000ull) return false;
+    const std::int64_t local =
+        static_cast<std::int64_t>(fileTime) - biasMinutes_ * 600000000ll;
+    return local >= static_cast<std::int64_t>(kDosEpoch) && local < static_cast<std::int64_t>(kDosEnd);
+}
+
+std::string FakePlatform::SpecialFolderPath(int csidl) {
+    if (Injected("SpecialFolderPath", std::to_string(csidl))) return std::string();
+    const auto it = specialFolders_.find(csidl);
+    return it == specialFolders_.end() ? std::string() : it->second;
+}
+
+// =============================================================== resources
+
+void FakePlatform::AddResource(ModuleHandle module, const std::string& type,
+                               const std::string& name, const std::string& bytes) {
+    resources_.push_back(Resource{module, type, name, bytes});
+}
+
+ResourceInfo FakePlatform::FindResourceIn(ModuleHandle module, const std::string& name,
+                                          const std::string& type) {
+    if (Injected("FindResourceIn", name)) return 0;
+    for (std::size_t i = 0; i < resources_.size(); ++i) {
+        const Resource& resource = resources_[i];
+        if (resource.module == module && Fold(resource.name) == Fold(name) &&
+            Fold(resource.type) == Fold(type)) {
+            return 0x70000 + i;
+        }
+    }
+    return 0;
+}
+
+ResourceData FakePlatform::LoadResourceData(ModuleHandle module, ResourceInfo info) {
+    const std::size_t index = info - 0x70000;
+    if (info < 0x70000 || index >= resources_.size() || resources_[index].module != module) return 0;
+    if (Injected("LoadResourceData", resources_[index].name)) return 0;
+    Handle handle;
+    handle.kind = kResource;
+    handle.resource = index;
+    Log("LoadResource " + resources_[index].name);
+    return NewHandle(std::move(handle));
+}
+
+std::uint32_t FakePlatform::ResourceSize(ModuleHandle module, ResourceInfo info) {
+    const std::size_t index = info - 0x70000;
+    if (info < 0x70000 || index >= resources_.size() || resources_[index].module != module) return 0;
+    if (Injected("ResourceSize", resources_[index].name)) return 0;
+    return static_cast<std::uint32_t>(resources_[index].bytes.size());
+}
+
+const void* FakePlatform::LockResourceData(ResourceData data) {
+    Handle* handle = HandleOf(data, kResource);
+    if (handle == nullptr) return nullptr;
+    if (Injected("LockResourceData", resources_[handle->resource].name)) return nullptr;
+    return resources_[handle->resource].bytes.data();
+}
+
+void FakePlatform::ReleaseResourceData(ResourceData data) {
+    Handle* handle = HandleOf(data, kResource);
+    if (handle == nullptr) {
+        ++badCloses_;
+        Log("ReleaseResource " + Hex(data) + " -> invalid");
+        return;
+    }
+    Log("ReleaseResource " + resources_[handle->resource].name);
+    handles_.erase(data);
+}
+
+// =============================================================== processes
+
+void FakePlatform::RegisterProgram(const std::string& path, ProgramEffect effect,
+                                   bool effectWhenWaitedFor) {
+    programs_.push_back(Program{Normalise(path), std::move(effect), effectWhenWaitedFor});
+}
+
+// The program CreateProcessA would start: the application name as given, or
+// the command line's first token, quoted or (unquoted) the shortest prefix
+// ending at a blank that names a program; ".exe" may be left off.
+std::string FakePlatform::ResolveProgram(const ProcessStart& request) const {
+    const auto find = [&](const std::string& candidate) -> std::string {
+        if (candidate.empty()) return std::string();
+        std::vector<std::string> tries{candidate};
+        const auto parts = SplitBackslash(candidate);
+        if (parts.back().find('.') == std::string::npos) tries.push_back(candidate + ".exe");
+        for (const std::string& attempt : tries) {
+            const std::string full = Normalise(attempt);
+            if (full.empty()) continue;
+            for (const Program& program : programs_) {
+                if (Fold(program.path) == Fold(full)) return full;
+            }
+            const auto node = NodeAt(full, true);
+            if (node && !node->IsFolder()) return full;
+        }
+        return std::string();
+    };
+    if (!request.applicationName.empty()) return find(request.applicationName);
+    const std::string& line = request.commandLine;
+    std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos) return std::string();
+    if (line[start] == '"') {
+        const std::size_t end = line.find('"', start + 1);
+        return find(line.substr(start + 1, end == std::string::npos ? std::string::npos
+                                                                     : end - start - 1));
+    }
+    for (std::size_t i = start; i < line.size(); ++i) {
+        if (line[i] == ' ' || line[i] == '\t') {
+            const std::string found = find(line.substr(start, i - start));
+            if (!found.empty()) return found;
+        }
+    }
+    return find(line.substr(start));
+}
+
+bool FakePlatform::StartProcess(const ProcessStart& request, StartedProcess* started) {
+    std::string program;
+    if (!Injected("StartProcess", request.commandLine)) program = ResolveProgram(request);
+    Log("StartProcess app=" + request.applicationName + " cmd=" + request.commandLine + " -> " +
+        (program.empty() ? std::string("fail") : program));
+    if (program.empty()) return false;
+
+    Process process;
+    process.request = request;
+    for (std::size_t i = 0; i < programs_.size(); ++i) {
+        if (Fold(programs_[i].path) == Fold(program)) process.program = static_cast<int>(i);
+    }
+    processes_.push_back(process);
+    const int id = static_cast<int>(processes_.size());
+    Handle handle;
+    handle.kind = kProcess;
+    handle.process = id;
+    started->process = NewHandle(handle);
+    handle.kind = kThread;
+    started->thread = NewHandle(handle);
+    starts_.push_back(StartRecord{request, program, cwd_, started->process, started->thread});
+
+    if (process.program >= 0) {
+        const Program& registered = programs_[static_cast<std::size_t>(process.program)];
+        if (registered.effect && !registered.whenWaitedFor) registered.effect(*this, request);
+    }
+    return true;
+}
+
+std::uint32_t FakePlatform::WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) {
+    Handle* handle = HandleOf(process, kProcess);
+    if (handle == nullptr) {
+        Log("WaitInputIdle " + Hex(process) + " -> invalid");
+        return kWaitFailed;
+    }
+    Log("WaitInputIdle #" + std::to_string(handle->process) + " " + Hex(timeoutMs));
+    return 0;
+}
+
+std::uint32_t FakePlatform::WaitUntilSignalled(ProcessHandle handleValue, std::uint32_t timeoutMs) {
+    Handle* handle = HandleOf(handleValue, kProcess);
+    if (handle == nullptr) handle = HandleOf(handleValue, kThread);
+    if (handle == nullptr) {
+        Log("WaitEnd " + Hex(handleValue) + " -> invalid");
+        return kWaitFailed;
+    }
+    const int id = handle->process;
+    Log("WaitEnd #" + std::to_string(id) + " " + Hex(timeoutMs));
+    Process& process = processes_[static_cast<std::size_t>(id - 1)];
+    if (!process.ended) {
+        process.ended = true;
+        if (process.program >= 0) {
+            const Program& registered = programs_[static_cast<std::size_t>(process.program)];
+            if (registered.effect && registered.whenWaitedFor) {
+                const ProcessStart request = process.request;
+                registered.effect(*this, request);
+            }
+        }
+    }
+    return 0;
+}
+
+bool FakePlatform::CloseProcessHandle(ProcessHandle handleValue) {
+    const auto it = handles_.find(handleValue);
+    if (it == handles_.end() || (it->second.kind != kProcess && it->second.kind != kThread)) {
+        ++badCloses_;
+        Log("CloseProcessHandle " + Hex(handleValue) + " -> invalid");
+        return false;
+    }
+    Log(std::string("CloseProcessHandle ") + (it->second.kind == kProcess ? "process#" : "thread#") +
+        std::to_string(it->second.process));
+    handles_.erase(it);
+    return true;
+}
+
+void FakePlatform::Pause(std::uint32_t milliseconds) {
+    pauses_.push_back(milliseconds);
+    Log("Pause " + std::to_string(milliseconds));
+}
+
+// ================================================================= windows
+
+WindowHandle FakePlatform::AddWindow(const std::string& className, const std::string& text,
+                                     bool visible) {
+    Window window;
+    window.number = static_cast<int>(windows_.size()) + 1;
+    window.handle = 0x20000 + static_cast<WindowHandle>(window.number) * 4;
+    window.className = className;
+    window.text = text;
+    window.visible = visible;
+    windows_.push_back(window);
+    return window.handle;
+}
+
+void FakePlatform::DestroyWindow(WindowHandle handle) {
+    for (Window& window : windows_) {
+        if (window.handle == handle) window.alive = false;
+    }
+}
+
+void FakePlatform::DestroyAfter(WindowHandle handle, const std::string& operation, int nth) {
+    for (Window& window : windows_) {
+        if (window.handle == handle) {
+            window.destroyAfter = operation;
+            window.destroyCountdown = nth;
+        }
+    }
+}
+
+FakePlatform::Window* FakePlatform::LiveWindow(WindowHandle handle) {
+    for (Window& window : windows_) {
+        if (window.handle == handle && window.alive) return &window;
+    }
+    return nullptr;
+}
+
+void FakePlatform::AfterWindowCall(WindowHandle handle, const std::string& operation) {
+    Window* window = LiveWindow(handle);
+    if (window != nullptr && window->destroyAfter == operation && --window->destroyCountdown == 0) {
+        window->alive = false;
+        Log("WindowDestroyed " + Describe(handle));
+    }
+}
+
+std::string FakePlatform::Describe(WindowHandle handle) const {
+    for (const Window& window : windows_) {
+        if (window.handle == handle) {
+            return window.className + "|" + window.text + "#" + std::to_string(window.number);
+        }
+    }
+    return handle == kDesktop ? std::string("desktop") : Hex(handle);
+}
+
+WindowHandle FakePlatform::RelatedWindow(WindowHandle handle, std::uint32_t command) {
+    constexpr std::uint32_t kFirst = 0, kLast = 1, kNext = 2, kPrev = 3, kChild = 5;
+    std::vector<WindowHandle> live;
+    for (const Window& window : windows_) {
+        if (window.alive) live.push_back(window.handle);
+    }
+    WindowHandle result = 0;
+    if (handle == kDesktop) {
+        if (command == kChild) result = live.empty() ? 0 : live.front();
+        if (command == kFirst || command == kLast) result = kDesktop;
+        return result;
+    }
+    const auto at = std::find(live.begin(), live.end(), handle);
+    if (at != live.end()) {
+        switch (command) {
+            case kFirst:
+                result = live.front();
+                break;
+            case kLast:
+                result = live.back();
+                break;
+            case kNext:
+                result = (at + 1 == live.end()) ? 0 : *(at + 1);
+                break;
+            case kPrev:
+                result = (at == live.begin()) ? 0 : *(at - 1);
+                break;
+            default:
+                break;
+        }
+    }
+    AfterWindowCall(handle, "RelatedWindow");
+    return result;
+}
+
+bool FakePlatform::IsLiveWindow(WindowHandle handle) {
+    if (handle == kDesktop) return true;
+    const bool live = LiveWindow(handle) != nullptr;
+    AfterWindowCall(handle, "IsLiveWindow");
+    return live;
+}
+
+namespace {
+// GetClassNameA / GetWindowTextA: cut to size - 1 bytes; a failed fetch
+// leaves the buffer as it was.
+int CopyCut(const std::string& text, char* buffer, int size) {
+    if (buffer == nullptr || size <= 0) return 0;
+    const std::size_t count = std::min(text.size(), static_cast<std::size_t>(size - 1));
+    std::memcpy(buffer, text.data(), count);
+    buffer[count] = '\0';
+    return static_cast<int>(count);
+}
+}  // namespace
+
+int FakePlatform::ClassNameOf(WindowHandle handle, char* buffer, int size) {
+    int copied = 0;
+    if (handle == kDesktop) {
+        copied = CopyCut("#32769", buffer, size);
+    } else if (const Window* window = LiveWindow(handle)) {
+        copied = CopyCut(window->className, buffer, size);
+    }
+    AfterWindowCall(handle, "ClassNameOf");
+    return copied;
+}
+
+int FakePlatform::WindowTextOf(WindowHandle handle, char* buffer, int size) {
+    int copied = 0;
+    if (const Window* window = LiveWindow(handle)) copied = CopyCut(window->text, buffer, size);
+    AfterWindowCall(handle, "WindowTextOf");
+    return copied;
+}
+
+bool FakePlatform::PostMessageTo(WindowHandle handle, std::uint32_t message, std::uintptr_t wParam,
+                                 std::intptr_t lParam) {
+    const bool live = LiveWindow(handle) != nullptr;
+    if (live) posts_.push_back(PostRecord{handle, message, wParam, lParam});
+    Log("PostMessage " + Describe(handle) + " " + Hex(message, 4) + (live ? "" : " -> fail"));
+    return live;
+}
+
+int FakePlatform::ShowMessageBox(WindowHandle owner, const std::string& text,
+                                 const std::string& caption, std::uint32_t style) {
+    int answer = 0;
+    if (!answers_.empty()) {
+        answer = answers_.front();
+        answers_.pop_front();
+    }
+    boxes_.push_back(BoxRecord{owner, text, caption, style, answer});
+    Log("MessageBox owner=" + Hex(owner) + " style=" + Hex(style, 8) + " caption=" + caption +
+        " text=" + text + " -> " + std::to_string(answer));
+    return answer;
+}
+
+void FakePlatform::QueueAnswers(const std::vector<int>& answers) {
+    answers_.insert(answers_.end(), answers.begin(), answers.end());
+}
+
+// ==================================================================== dump
+
+std::string FakePlatform::Dump() const {
+    std::ostringstream out;
+    out << "=== FakePlatform (code page " << codePage_ << ", DBCS " << dbcsEnabled_ << ", NT "
+        << windowsNt_ << ")\n--- registry\n";
+    std::function<void(const KeyNode&, int)> keys = [&](const KeyNode& node, int depth) {
+        out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << Printable(node.name);
+        if (node.denied != 0) out << " (denied " << Hex(node.denied) << ")";
+        out << "\n";
+        for (const auto& value : node.values) {
+            out << std::string(static_cast<std::size_t>(depth) * 2 + 2, ' ') << "= "
+                << Printable(value.second.name) << " type " << value.second.type << " ["
+                << Printable(value.second.bytes) << "]\n";
+        }
+        for (const auto& child : node.subkeys) keys(*child.second, depth + 1);
+    };
+    keys(*hklm_, 0);
+    keys(*hkcu_, 0);
+    out << "--- files (current folder " << Printable(cwd_) << ", temp " << Printable(tempPath_)
+        << ")\n"
+        << FileSnapshot();
+    out << "--- special folders\n";
+    for (const auto& folder : specialFolders_) {
+        out << "  " << Hex(static_cast<std::uint64_t>(folder.first), 4) << " "
+            << Printable(folder.second) << "\n";
+    }
+    out << "--- open handles: " << handles_.size() << ", bad closes: " << badCloses_ << "\n";
+    for (const auto& handle : handles_) {
+        out << "  " << Hex(handle.first) << " kind " << handle.second.kind;
+        if (handle.second.key) out << " " << Printable(KeyPath(*handle.second.key));
+        if (!handle.second.path.empty()) out << " " << Printable(handle.second.path);
+        out << "\n";
+    }
+    out << "--- windows (z-order)\n";
+    for (const Window& window : windows_) {
+        out << "  " << Hex(window.handle) << " " << Printable(window.className) << " ["
+            << Printable(window.text) << "]" << (window.visible ? "" : " hidden")
+            << (window.alive ? "" : " destroyed") << "\n";
+    }
+    out << "--- events\n";
+    for (const std::string& line : events_) out << "  " << Printable(line) << "\n";
+    return out.str();
+}
+
+}  // namespace nuben::fake

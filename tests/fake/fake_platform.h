@@ -1,0 +1,399 @@
+// FakePlatform: an in-memory model of the parts of Windows the bootstrapper
+// touches (registry, drive C: and friends, shell folders, resources,
+// processes, top-level windows, message boxes). It follows Windows wherever
+// the logic depends on it; each such behaviour has a contract test in
+// tests/contract that also runs against the real Win32 implementation.
+//
+// Not a mock: tests set up state, run the logic, then look at the state and
+// at the ordered event log. Failures are injected as data (FailNext, FailWhen).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace nuben::fake {
+
+// Further Win32 codes the fake returns.
+constexpr long ERROR_INVALID_HANDLE_CODE = 6;
+constexpr long ERROR_GEN_FAILURE_CODE = 31;
+constexpr long ERROR_INVALID_PARAMETER_CODE = 87;
+constexpr long ERROR_BAD_PATHNAME_CODE = 161;
+constexpr long ERROR_KEY_DELETED_CODE = 1018;
+
+// Registry access bits the fake checks on handles.
+constexpr std::uint32_t KEY_QUERY_VALUE_BIT = 0x0001;
+constexpr std::uint32_t KEY_ENUMERATE_SUB_KEYS_BIT = 0x0008;
+constexpr std::uint32_t DELETE_BIT = 0x00010000;
+
+// File attributes.
+constexpr std::uint32_t ATTR_READONLY = 0x1;
+constexpr std::uint32_t ATTR_HIDDEN = 0x2;
+constexpr std::uint32_t ATTR_SYSTEM = 0x4;
+constexpr std::uint32_t ATTR_DIRECTORY = 0x10;
+constexpr std::uint32_t ATTR_ARCHIVE = 0x20;
+constexpr std::uint32_t ATTR_NORMAL = 0x80;
+constexpr std::uint32_t ATTR_REPARSE_POINT = 0x400;
+
+// A file time well inside the DOS date range (2010-01-01 00:00 UTC).
+constexpr std::uint64_t kDefaultFileTime = 129067776000000000ull;
+
+class FakePlatform;
+
+// What a started program does to the machine (runs when it starts, or when
+// its end is waited for: see RegisterProgram).
+using ProgramEffect = std::function<void(FakePlatform&, const ProcessStart&)>;
+
+struct StartRecord {
+    ProcessStart request;
+    std::string program;           // the file that was started, as resolved
+    std::string currentDirectory;  // the process's current folder at the start
+    ProcessHandle process = 0;
+    ProcessHandle thread = 0;
+};
+
+struct BoxRecord {
+    WindowHandle owner = 0;
+    std::string text;
+    std::string caption;
+    std::uint32_t style = 0;
+    int answer = 0;
+};
+
+struct PostRecord {
+    WindowHandle window = 0;
+    std::uint32_t message = 0;
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+};
+
+class FakePlatform : public Platform {
+public:
+    static constexpr ModuleHandle kOwnModule = 0x00400000;
+    static constexpr WindowHandle kDesktop = 0x00010010;
+
+    FakePlatform();
+    ~FakePlatform() override;
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+
+    // ===== Set-up and inspection (not logged) =====
+
+    // --- Registry. `root` is HKEY_LOCAL_MACHINE_ROOT or HKEY_CURRENT_USER_ROOT.
+    void CreateKey(KeyHandle root, const std::string& path);
+    void SetValue(KeyHandle root, const std::string& keyPath, const std::string& name,
+                  std::uint32_t type, const std::string& bytes);
+    // REG_SZ (or `type`) with the text and its terminating NUL.
+    void SetText(KeyHandle root, const std::string& keyPath, const std::string& name,
+                 const std::string& text, std::uint32_t type = 1);
+    // Removes the key with everything below it (set-up only, not logged).
+    void RemoveKey(KeyHandle root, const std::string& path);
+    bool KeyExists(KeyHandle root, const std::string& path) const;
+    bool ValueExists(KeyHandle root, const std::string& keyPath, const std::string& name) const;
+    std::vector<std::string> SubkeyNames(KeyHandle root, const std::string& path) const;
+    // Opening the key with any of these access bits fails with ERROR_ACCESS_DENIED;
+    // DELETE_BIT also makes RegDeleteKey fail.
+    void DenyKeyAccess(KeyHandle root, const std::string& path, std::uint32_t deniedBits);
+    // RegQueryInfoKeyA's longest-name length counted in characters (as some
+    // DBCS systems do) instead of bytes.
+    void ReportSubkeyLengthInCharacters(bool on) { lengthInCharacters_ = on; }
+
+    // --- Files. Paths are absolute ("C:\\a\\b"); parents are created as needed.
+    void AddDrive(char letter);
+    void AddShare(const std::string& uncRoot);  // "\\\\server\\share"
+    void MakeFolder(const std::string& path, std::uint32_t attributes = 0);
+    void MakeFile(const std::string& path, const std::string& bytes = std::string(),
+                  std::uint32_t attributes = 0);
+    // A folder link (junction) at `linkPath` whose contents are those of `target`.
+    void MakeFolderLink(const std::string& linkPath, const std::string& target);
+    void SetLastWriteTime(const std::string& path, std::uint64_t fileTime);
+    bool Exists(const std::string& path) const;
+    bool IsFolder(const std::string& path) const;
+    std::string FileBytes(const std::string& path) const;
+    std::uint32_t AttributesAt(const std::string& path) const;
+    // Keeps a file open elsewhere, without sharing, until Release(token).
+    int HoldOpen(const std::string& path);
+    void Release(int token);
+    std::string CurrentDirectory() const { return cwd_; }
+    void SetCurrentDirectoryTo(const std::string& path);
+    // Every entry below the roots with its attributes and size, one a line:
+    // compare two snapshots to prove nothing else changed.
+    std::string FileSnapshot() const;
+    // Minutes between UTC and local time, for ConvertsToLocalDosTime.
+    void SetLocalTimeBias(std::int64_t minutes) { biasMinutes_ = minutes; }
+
+    // --- Shell, system.
+    void SetSpecialFolder(int csidl, const std::string& path);
+    void SetTempPath(const std::string& path) { tempPath_ = path; }
+    // 949 (Korean), 932 (Japanese) or 1252 (no lead bytes). Also sets
+    // SM_DBCSENABLED to match; set it before adding names with double-byte text.
+    void SetCodePage(int codePage);
+    void SetDbcsEnabled(bool on) { dbcsEnabled_ = on; }
+    void SetWindowsNt(bool on) { windowsNt_ = on; }
+
+    // --- Resources.
+    void AddResource(ModuleHandle module, const std::string& type, const std::string& name,
+                     const std::string& bytes);
+
+    // --- Processes. A program is found by its path (case-insensitively),
+    // also when ".exe" was left off. Existing files start too, with no effect.
+    void RegisterProgram(const std::string& path, ProgramEffect effect = nullptr,
+                         bool effectWhenWaitedFor = false);
+    const std::vector<StartRecord>& Starts() const { return starts_; }
+
+    // --- Windows: appended at the bottom of the z-order.
+    WindowHandle AddWindow(const std::string& className, const std::string& text,
+                           bool visible = true);
+    void DestroyWindow(WindowHandle window);
+    // Destroys `window` right after the `nth` call of `operation` on it
+    // returns ("IsLiveWindow", "ClassNameOf", "WindowTextOf", "RelatedWindow").
+    void DestroyAfter(WindowHandle window, const std::string& operation, int nth = 1);
+    const std::vector<PostRecord>& Posts() const { return posts_; }
+    // "TfrmNuBen|<title>#3": class, text and creation number, for the log.
+    std::string Describe(WindowHandle window) const;
+
+    // --- Message boxes: answers in order; an unscripted box fails (returns 0).
+    void QueueAnswers(const std::vector<int>& answers);
+    const std::vector<BoxRecord>& Boxes() const { return boxes_; }
+
+    const std::vector<std::uint32_t>& Pauses() const { return pauses_; }
+
+    // --- Failure injection. `operation` is a Platform method name, plus
+    // "QueryRegistryValueData" (only reads with a buffer) and "ShortWrite".
+    // `subject` is the full path (key path "HKLM\\..."), value name, resource
+    // name or command line the call is about; "" matches every call.
+    void FailNext(const std::string& operation, const std::string& subject = std::string(),
+                  int times = 1, long errorCode = ERROR_GEN_FAILURE_CODE);
+    void FailWhen(const std::string& operation,
+                  std::function<bool(const std::string& subject)> predicate,
+                  long errorCode = ERROR_GEN_FAILURE_CODE);
+    // The next write to a file writes only `bytes` bytes and still reports success.
+    void ShortenNextWrite(std::uint32_t bytes) { shortWrite_ = static_cast<std::int64_t>(bytes); }
+
+    // --- The event log: "Kind details", in call order.
+    const std::vector<std::string>& Events() const { return events_; }
+    std::vector<std::string> EventsOf(const std::vector<std::string>& kinds) const;
+    void ClearEvents() { events_.clear(); }
+
+    // Handles handed out and not yet closed (keys, files, finds, processes,
+    // threads, loaded resources).
+    std::size_t OpenHandleCount() const { return handles_.size(); }
+    // Closes of handles that were not open (double closes, wrong kinds).
+    std::size_t BadCloseCount() const { return badCloses_; }
+    std::string Dump() const;
+
+    // ===== Platform =====
+    long OpenRegistryKey(KeyHandle base, const std::string& path, std::uint32_t access,
+                         KeyHandle* out) override;
+    long QueryRegistryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
+                            std::uint8_t* data, std::uint32_t* size) override;
+    long QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
+                              std::uint32_t* maxSubkeyLen) override;
+    long EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* name,
+                            std::uint32_t* nameLen) override;
+    long DeleteRegistryKey(KeyHandle base, const std::string& path) override;
+    long CloseRegistryKey(KeyHandle key) override;
+
+    bool IsWindowsNt() override { return windowsNt_; }
+    bool IsDbcsEnabled() override { return dbcsEnabled_; }
+    bool IsLeadByte(std::uint8_t byte) override { return LeadByte(byte); }
+
+    std::uint32_t FileAttributesOf(const std::string& path) override;
+    bool ChangeFileAttributes(const std::string& path, std::uint32_t attributes) override;
+    FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry) override;
+    bool FindNextEntry(FindHandle find, FindEntry* entry) override;
+    bool CloseFind(FindHandle find) override;
+    bool RemoveFile(const std::string& path) override;
+    bool RemoveEmptyDirectory(const std::string& path) override;
+    FileHandle CreateFileForWriting(const std::string& path) override;
+    bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
+                     std::uint32_t* written) override;
+    bool CloseFile(FileHandle file) override;
+    std::string TempFolderPath() override;
+    bool ChangeCurrentDirectory(const std::string& path) override;
+    std::string FullPathOf(const std::string& path) override;
+    bool ConvertsToLocalDosTime(std::uint64_t fileTime) override;
+
+    std::string SpecialFolderPath(int csidl) override;
+
+    ModuleHandle OwnModule() override { return kOwnModule; }
+    ResourceInfo FindResourceIn(ModuleHandle module, const std::string& name,
+                                const std::string& type) override;
+    ResourceData LoadResourceData(ModuleHandle module, ResourceInfo info) override;
+    std::uint32_t ResourceSize(ModuleHandle module, ResourceInfo info) override;
+    const void* LockResourceData(ResourceData data) override;
+    void ReleaseResourceData(ResourceData data) override;
+
+    bool StartProcess(const ProcessStart& request, StartedProcess* started) override;
+    std::uint32_t WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) override;
+    std::uint32_t WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) override;
+    bool CloseProcessHandle(ProcessHandle handle) override;
+    void Pause(std::uint32_t milliseconds) override;
+
+    WindowHandle DesktopWindow() override { return kDesktop; }
+    WindowHandle RelatedWindow(WindowHandle window, std::uint32_t command) override;
+    bool IsLiveWindow(WindowHandle window) override;
+    int ClassNameOf(WindowHandle window, char* buffer, int size) override;
+    int WindowTextOf(WindowHandle window, char* buffer, int size) override;
+    bool PostMessageTo(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                       std::intptr_t lParam) override;
+    int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                       std::uint32_t style) override;
+
+private:
+    struct KeyValue {
+        std::string name;  // as first written
+        std::uint32_t type = 0;
+        std::string bytes;
+    };
+    struct KeyNode {
+        std::string name;
+        KeyNode* parent = nullptr;
+        std::map<std::string, std::shared_ptr<KeyNode>> subkeys;  // by folded name
+        std::map<std::string, KeyValue> values;                   // by folded name
+        std::uint32_t denied = 0;
+        bool deleted = false;
+    };
+    struct FsNode {
+        std::string name;
+        FsNode* parent = nullptr;
+        std::uint32_t attributes = 0;  // ATTR_DIRECTORY marks a folder
+        std::uint64_t lastWrite = kDefaultFileTime;
+        std::string bytes;
+        std::map<std::string, std::shared_ptr<FsNode>> children;  // by folded name
+        std::string linkTarget;  // folder links only
+        int openCount = 0;       // open without sharing (handles and holds)
+        bool IsFolder() const { return (attributes & ATTR_DIRECTORY) != 0; }
+    };
+    enum HandleKind { kKey, kFile, kFind, kProcess, kThread, kResource };
+    struct Handle {
+        int kind = kKey;
+        std::shared_ptr<KeyNode> key;
+        std::uint32_t access = 0;
+        std::shared_ptr<FsNode> file;
+        std::string path;
+        std::vector<FindEntry> entries;
+        std::size_t next = 0;
+        int process = 0;  // index + 1 into processes_
+        std::size_t resource = 0;
+    };
+    struct Program {
+        std::string path;
+        ProgramEffect effect;
+        bool whenWaitedFor = false;
+    };
+    struct Process {
+        int program = -1;  // index into programs_, -1 for a plain file
+        ProcessStart request;
+        bool ended = false;
+    };
+    struct Window {
+        WindowHandle handle = 0;
+        std::string className;
+        std::string text;
+        bool visible = true;
+        bool alive = true;
+        int number = 0;
+        std::string destroyAfter;
+        int destroyCountdown = 0;
+    };
+    struct Injection {
+        std::string operation;
+        std::string subject;  // folded; "" for every call
+        int remaining = 0;    // < 0: every matching call
+        std::function<bool(const std::string&)> predicate;
+        long code = ERROR_GEN_FAILURE_CODE;
+    };
+    struct Resource {
+        ModuleHandle module = 0;
+        std::string type;
+        std::string name;
+        std::string bytes;
+    };
+    // A path taken apart: the folder it lies in, and the entry itself if present.
+    struct Located {
+        bool valid = false;
+        std::shared_ptr<FsNode> parent;
+        std::shared_ptr<FsNode> node;
+        std::string name;
+        std::string full;
+    };
+
+    // Text rules of the active code page.
+    bool LeadByte(std::uint8_t byte) const;
+    std::string Fold(const std::string& text) const;
+    std::vector<std::string> SplitBackslash(const std::string& text) const;
+    bool EndsWithBackslash(const std::string& text) const;
+
+    // Registry.
+    std::shared_ptr<KeyNode> RootNode(KeyHandle root) const;
+    std::shared_ptr<KeyNode> KeyOf(KeyHandle handle, std::uint32_t* access) const;
+    std::shared_ptr<KeyNode> FindKey(const std::shared_ptr<KeyNode>& base,
+                                     const std::string& path, long* code) const;
+    std::shared_ptr<KeyNode> MakeKey(KeyHandle root, const std::string& path);
+    std::string KeyPath(const KeyNode& node) const;
+    std::string KeyPathFor(KeyHandle base, const std::string& path) const;
+
+    // Files.
+    std::string Normalise(const std::string& path) const;
+    Located Locate(const std::string& path, bool followLast, int depth = 0) const;
+    std::shared_ptr<FsNode> RootFor(const std::string& full, std::string* rest) const;
+    std::shared_ptr<FsNode> FollowLink(const std::shared_ptr<FsNode>& node, int depth) const;
+    std::uint32_t ReportedAttributes(const FsNode& node) const;
+    std::size_t CharacterCount(const std::string& text) const;
+    std::shared_ptr<FsNode> NodeAt(const std::string& path, bool followLast) const;
+    std::shared_ptr<FsNode> MakeNode(const std::string& path, bool folder);
+    std::string NodePath(const FsNode& node) const;
+    FindEntry EntryOf(const std::string& name, const FsNode& node) const;
+
+    // Handles, injections, log.
+    std::uintptr_t NewHandle(Handle handle);
+    Handle* HandleOf(std::uintptr_t value, int kind);
+    bool Injected(const std::string& operation, const std::string& subject, long* code = nullptr);
+    void Log(const std::string& line) { events_.push_back(line); }
+    void AfterWindowCall(WindowHandle window, const std::string& operation);
+    Window* LiveWindow(WindowHandle window);
+    std::string ResolveProgram(const ProcessStart& request) const;
+
+    int codePage_ = 949;
+    bool dbcsEnabled_ = true;
+    bool windowsNt_ = true;
+    bool lengthInCharacters_ = false;
+    std::int64_t biasMinutes_ = 0;
+
+    std::shared_ptr<KeyNode> hklm_;
+    std::shared_ptr<KeyNode> hkcu_;
+
+    std::map<std::string, std::shared_ptr<FsNode>> roots_;  // by folded root ("C:")
+    std::string cwd_ = "C:\\";
+    std::string tempPath_ = "C:\\Temp\\";
+    std::map<int, std::string> specialFolders_;
+    std::map<int, std::shared_ptr<FsNode>> holds_;
+    int nextHold_ = 1;
+    std::int64_t shortWrite_ = -1;
+
+    std::deque<Resource> resources_;
+    std::vector<Program> programs_;
+    std::vector<Process> processes_;
+    std::vector<StartRecord> starts_;
+
+    std::vector<Window> windows_;
+    std::vector<PostRecord> posts_;
+    std::deque<int> answers_;
+    std::vector<BoxRecord> boxes_;
+    std::vector<std::uint32_t> pauses_;
+
+    std::vector<Injection> injections_;
+    std::map<std::uintptr_t, Handle> handles_;
+    std::uintptr_t nextHandle_ = 0x1000;
+    std::size_t badCloses_ = 0;
+    std::vector<std::string> events_;
+};
+
+}  // namespace nuben::fake

@@ -1,0 +1,260 @@
+// Folder removal: whole trees go, whatever their attributes; what is open
+// stays with the folders above it; and no spelling of a drive root, a
+// network path or a well-known folder (or one above it) is ever emptied.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "machine.h"
+
+namespace nuben::test {
+namespace {
+
+const std::string kApp = kProgramFiles + "\\누벤";
+
+class FolderRemovalTest : public FurnishedMachineTest {
+protected:
+    void SetUp() override {
+        FurnishedMachineTest::SetUp();
+        os.MakeFolder(kApp, fake::ATTR_READONLY);
+        os.MakeFile(kApp + "\\NuBen.exe", "exe", fake::ATTR_READONLY);
+        os.MakeFolder(kApp + "\\data", fake::ATTR_HIDDEN);
+        os.MakeFile(kApp + "\\data\\ro.dat", "ro", fake::ATTR_READONLY);
+        os.MakeFile(kApp + "\\data\\hidden.dat", "h", fake::ATTR_HIDDEN);
+        os.MakeFile(kApp + "\\data\\sys.dat", "s",
+                    fake::ATTR_SYSTEM | fake::ATTR_HIDDEN | fake::ATTR_READONLY);
+        os.MakeFolder(kApp + "\\data\\deeper", fake::ATTR_HIDDEN | fake::ATTR_SYSTEM);
+        os.MakeFile(kApp + "\\data\\deeper\\leaf.txt", "leaf");
+        os.MakeFolder(kApp + "\\empty");
+        os.MakeFile(kProgramFiles + "\\누벤 Other\\keep.txt", "sibling with a common prefix");
+    }
+    void TearDown() override {
+        EXPECT_EQ(0u, os.OpenHandleCount());
+        FurnishedMachineTest::TearDown();
+    }
+    // Both routines, so neither may slip past a guard.
+    void TryToRemove(const std::string& path) {
+        DeleteFolderContents(os, path);
+        RemoveFolder(os, path);
+    }
+};
+
+TEST_F(FolderRemovalTest, ATreeOfReadOnlyHiddenAndSystemEntriesGoesWhole) {
+    RemoveFolder(os, kApp);
+    EXPECT_FALSE(os.Exists(kApp));
+    EXPECT_TRUE(os.Exists(kProgramFiles + "\\누벤 Other\\keep.txt"));
+    EXPECT_TRUE(os.Exists(kProgramFiles + "\\keep.txt"));
+    // Every delete is preceded by resetting the entry's attributes.
+    const auto events = os.EventsOf({"SetAttributes", "RemoveFile", "RemoveDir"});
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (events[i].rfind("Remove", 0) != 0) continue;
+        const std::string path = events[i].substr(events[i].find(' ') + 1,
+                                                  events[i].rfind(" -> ") - events[i].find(' ') - 1);
+        ASSERT_GT(i, 0u) << events[i];
+        EXPECT_EQ("SetAttributes " + path + " 0x80 -> ok", events[i - 1]);
+    }
+}
+
+TEST_F(FolderRemovalTest, EmptyingKeepsTheFolderAndAcceptsATrailingBackslash) {
+    DeleteFolderContents(os, kApp + "\\");
+    EXPECT_TRUE(os.IsFolder(kApp));
+    EXPECT_FALSE(os.Exists(kApp + "\\NuBen.exe"));
+    EXPECT_FALSE(os.Exists(kApp + "\\data"));
+    EXPECT_FALSE(os.Exists(kApp + "\\empty"));
+}
+
+TEST_F(FolderRemovalTest, AFileHeldOpenSurvivesWithTheFoldersAboveItAndNothingElse) {
+    const int held = os.HoldOpen(kApp + "\\data\\deeper\\leaf.txt");
+    RemoveFolder(os, kApp);
+    os.Release(held);
+    EXPECT_TRUE(os.Exists(kApp + "\\data\\deeper\\leaf.txt"));
+    EXPECT_TRUE(os.IsFolder(kApp + "\\data\\deeper"));
+    EXPECT_TRUE(os.IsFolder(kApp + "\\data"));
+    EXPECT_TRUE(os.IsFolder(kApp));
+    for (const char* gone : {"\\NuBen.exe", "\\data\\ro.dat", "\\data\\hidden.dat",
+                             "\\data\\sys.dat", "\\empty"}) {
+        EXPECT_FALSE(os.Exists(kApp + gone)) << gone;
+    }
+}
+
+TEST_F(FolderRemovalTest, NothingHappensForAMissingFolderOrAnEmptyPath) {
+    RemoveFolder(os, "");
+    DeleteFolderContents(os, "");
+    RemoveFolder(os, kProgramFiles + "\\Missing");
+    EXPECT_TRUE(os.EventsOf({"RemoveFile", "RemoveDir", "FindFirst", "SetAttributes"}).empty());
+}
+
+TEST_F(FolderRemovalTest, PathsWithoutAColonAreNeverEmptied) {
+    os.MakeFile("\\\\server\\share\\folder\\data.txt", "remote");
+    os.SetCurrentDirectoryTo(kProgramFiles);
+    const std::string before = os.FileSnapshot();
+    for (const char* path : {"\\\\server\\share\\folder", "\\\\server\\share\\folder\\",
+                             "\\\\server\\share", "누벤", "\\Program Files\\누벤", "."}) {
+        TryToRemove(path);
+        EXPECT_EQ(before, os.FileSnapshot()) << path;
+    }
+}
+
+TEST_F(FolderRemovalTest, NoSpellingOfADriveRootIsEmptied) {
+    os.MakeFile("D:\\data\\d.txt", "d");
+    os.SetCurrentDirectoryTo(kApp);  // "C:" and "C:foo" would land here
+    os.MakeFolder(kApp + "\\foo");
+    const std::string before = os.FileSnapshot();
+    for (const char* root :
+         {"C:\\", "C:\\\\", "C:\\.", "C:\\..", "C:\\..\\", "C:\\..\\..", "C:\\foo\\..",
+          "C:\\Program Files\\..", "C:\\ ", "C:\\.\\", "C:\\. ", "C:/", "c:\\", "C:", "C:.",
+          "C:foo", "C:data", "\\\\?\\C:\\", "\\\\?\\C:\\Program Files\\누벤", "\\\\.\\C:\\", "D:\\",
+          "D:\\data\\.."}) {
+        TryToRemove(root);
+        EXPECT_EQ(before, os.FileSnapshot()) << "\"" << root << "\"";
+    }
+}
+
+TEST_F(FolderRemovalTest, WellKnownFoldersAndEveryFolderAboveThemAreRefused) {
+    os.MakeFolder(kPrograms + "\\empty group");
+    const std::string before = os.FileSnapshot();
+    for (const std::string& folder : WellKnownFolders()) {
+        for (const std::string& spelling :
+             {folder, folder + "\\", folder + "\\.", folder + ".", folder + " ",
+              folder + "\\sub\\..", AsciiUpper(folder)}) {
+            TryToRemove(spelling);
+            EXPECT_EQ(before, os.FileSnapshot()) << "\"" << spelling << "\"";
+        }
+    }
+}
+
+TEST_F(FolderRemovalTest, AnEmptyWellKnownFolderIsNotRemovedEither) {
+    os.RemoveFile(kDocuments + "\\keep.txt");
+    RemoveFolder(os, kDocuments);
+    EXPECT_TRUE(os.IsFolder(kDocuments));
+}
+
+TEST_F(FolderRemovalTest, AFolderBelowAWellKnownOneIsRemoved) {
+    os.MakeFile(kPrograms + "\\누벤 2.0\\누벤.lnk", "lnk");
+    os.MakeFile(kAllUsers + "\\Application Data\\NU-BEN\\cache.bin", "c");
+    RemoveFolder(os, kPrograms + "\\누벤 2.0");
+    RemoveFolder(os, kCommonAppData + "\\NU-BEN");
+    RemoveFolder(os, "C:\\Program Files\\누벤\\..\\누벤");
+    EXPECT_FALSE(os.Exists(kPrograms + "\\누벤 2.0"));
+    EXPECT_FALSE(os.Exists(kCommonAppData + "\\NU-BEN"));
+    EXPECT_FALSE(os.Exists(kApp));
+    EXPECT_TRUE(os.Exists(kPrograms + "\\keep.txt"));
+}
+
+TEST_F(FolderRemovalTest, AFolderLinkInsideTheTreeGoesAsALinkAndItsTargetStays) {
+    os.MakeFile("C:\\Shared\\precious.doc", "precious");
+    os.MakeFile("C:\\Shared\\sub\\more.doc", "more");
+    os.MakeFolderLink(kApp + "\\data\\shared", "C:\\Shared");
+    RemoveFolder(os, kApp);
+    EXPECT_FALSE(os.Exists(kApp));
+    EXPECT_EQ("precious", os.FileBytes("C:\\Shared\\precious.doc"));
+    EXPECT_EQ("more", os.FileBytes("C:\\Shared\\sub\\more.doc"));
+    for (const std::string& line : os.EventsOf({"FindFirst"})) {
+        EXPECT_EQ(std::string::npos, line.find("shared\\")) << "entered the link: " << line;
+    }
+}
+
+TEST_F(FolderRemovalTest, AFolderThatIsItselfALinkIsNeverEmptiedThroughIt) {
+    os.MakeFolderLink(kProgramFiles + "\\NuBenLink", kDocuments);
+    TryToRemove(kProgramFiles + "\\NuBenLink");
+    EXPECT_EQ("keep", os.FileBytes(kDocuments + "\\keep.txt"));
+}
+
+TEST_F(FolderRemovalTest, TheRefusalReasonIsDecidedOnTheNormalisedPath) {
+    std::string normalised;
+    EXPECT_EQ(FolderRefusal::kNoColon, CheckRemovableFolder(os, "\\\\server\\share\\x", &normalised));
+    EXPECT_EQ(FolderRefusal::kNotDriveAbsolute, CheckRemovableFolder(os, "C:foo", &normalised));
+    EXPECT_EQ(FolderRefusal::kNotDriveAbsolute, CheckRemovableFolder(os, "\\\\?\\C:\\x", &normalised));
+    EXPECT_EQ(FolderRefusal::kDriveRoot, CheckRemovableFolder(os, "C:\\foo\\..", &normalised));
+    EXPECT_EQ(FolderRefusal::kProtectedFolder, CheckRemovableFolder(os, kApp + "\\..", &normalised));
+    os.FailNext("FullPathOf", kApp);
+    EXPECT_EQ(FolderRefusal::kUnresolvable, CheckRemovableFolder(os, kApp, &normalised));
+    EXPECT_EQ(FolderRefusal::kAllowed, CheckRemovableFolder(os, "c:/program files/누벤/.", &normalised));
+    EXPECT_EQ(0u, normalised.rfind("c:\\program files\\누벤", 0)) << normalised;
+}
+
+// A 64-bit Windows 7 as the 32-bit program sees it: the well-known folders
+// live under C:\Users, "C:\Documents and Settings" is a junction to it, and
+// the shell names "C:\Program Files (x86)" as Program Files.
+class ModernLayoutTest : public MachineTest {
+protected:
+    void SetUp() override {
+        const std::string user = "C:\\Users\\user";
+        const std::string startMenu = user + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";
+        const std::vector<std::pair<int, std::string>> folders = {
+            {0x0024, "C:\\Windows"}, {0x0025, "C:\\Windows\\SysWOW64"},
+            {0x0026, "C:\\Program Files (x86)"}, {0x002A, "C:\\Program Files (x86)"},
+            {0x0023, "C:\\ProgramData"}, {0x0019, "C:\\Users\\Public\\Desktop"},
+            {0x002E, "C:\\Users\\Public\\Documents"}, {0x0028, user},
+            {0x0010, user + "\\Desktop"}, {0x0005, user + "\\Documents"},
+            {0x000B, startMenu}, {0x0002, startMenu + "\\Programs"},
+            {0x001A, user + "\\AppData\\Roaming"}, {0x001C, user + "\\AppData\\Local"}};
+        for (const auto& folder : folders) {
+            os.SetSpecialFolder(folder.first, folder.second);
+            os.MakeFile(folder.second + "\\keep.txt", "keep");
+        }
+        os.MakeFolderLink("C:\\Documents and Settings", "C:\\Users");
+        os.MakeFile("C:\\Program Files\\Internet Explorer\\iexplore.exe", "64-bit program");
+    }
+};
+
+TEST_F(ModernLayoutTest, AWellKnownFolderReachedThroughAJunctionIsRefused) {
+    const std::string before = os.FileSnapshot();
+    for (const std::string path :
+         {"C:\\Documents and Settings\\user", "C:\\Documents and Settings\\user\\Desktop",
+          "C:\\Documents and Settings"}) {
+        DeleteFolderContents(os, path);
+        RemoveFolder(os, path);
+        EXPECT_EQ(before, os.FileSnapshot()) << "\"" << path << "\"";
+    }
+}
+
+TEST_F(ModernLayoutTest, TheNative64BitProgramFilesIsRefusedToo) {
+    const std::string before = os.FileSnapshot();
+    DeleteFolderContents(os, "C:\\Program Files");
+    RemoveFolder(os, "C:\\Program Files");
+    EXPECT_EQ(before, os.FileSnapshot());
+    os.MakeFile("C:\\Program Files\\누벤\\app.exe", "exe");
+    RemoveFolder(os, "C:\\Program Files\\누벤");
+    EXPECT_FALSE(os.Exists("C:\\Program Files\\누벤"));
+}
+
+// --- WithTrailingBackslash: a 0x5C after an odd run of lead-byte values is
+// the second byte of a double-byte character, not a separator.
+
+class TrailingBackslashTest : public MachineTest {};
+
+TEST_F(TrailingBackslashTest, PlainPaths) {
+    EXPECT_EQ("C:\\a\\", WithTrailingBackslash(os, "C:\\a"));
+    EXPECT_EQ("C:\\a\\", WithTrailingBackslash(os, "C:\\a\\"));
+    EXPECT_EQ("\\", WithTrailingBackslash(os, ""));
+}
+
+TEST_F(TrailingBackslashTest, CodePage932WhereTrailBytesCanBe5C) {
+    os.SetCodePage(932);
+    // "表" is 0x95 0x5C: one lead byte before the 0x5C, so it is a trail byte.
+    EXPECT_EQ("C:\\\x95\x5C\\", WithTrailingBackslash(os, "C:\\\x95\x5C"));
+    // Two lead-byte values: a whole character, then a real separator.
+    EXPECT_EQ("C:\\\x95\x95\\", WithTrailingBackslash(os, "C:\\\x95\x95\\"));
+    EXPECT_EQ("C:\\\x95\x95\x95\x5C\\", WithTrailingBackslash(os, "C:\\\x95\x95\x95\x5C"));
+    // 0xA0 is no lead byte in 932: the run is empty.
+    EXPECT_EQ("C:\\\xA0\\", WithTrailingBackslash(os, "C:\\\xA0\\"));
+}
+
+TEST_F(TrailingBackslashTest, CodePage949) {
+    os.SetCodePage(949);
+    EXPECT_EQ("C:\\누벤\\", WithTrailingBackslash(os, "C:\\누벤\\"));  // four lead-byte values
+    EXPECT_EQ("C:\\누벤\\", WithTrailingBackslash(os, "C:\\누벤"));
+    EXPECT_EQ("C:\\\xB4\xA9\xBA\\\\", WithTrailingBackslash(os, "C:\\\xB4\xA9\xBA\\"));
+    EXPECT_EQ("C:\\\x81\x41\\", WithTrailingBackslash(os, "C:\\\x81\x41\\"));  // trail 'A'
+}
+
+TEST_F(TrailingBackslashTest, WithoutDoubleByteSupportA5CIsAlwaysASeparator) {
+    os.SetCodePage(932);
+    os.SetDbcsEnabled(false);
+    EXPECT_EQ("C:\\\x95\x5C", WithTrailingBackslash(os, "C:\\\x95\x5C"));
+}
+
+}  // namespace
+}  // namespace nuben::test

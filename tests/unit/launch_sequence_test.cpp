@@ -1,0 +1,255 @@
+// RunLaunchSequence, row by row through its state table, with the exact
+// boxes shown and the exact order of what it does to the machine.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "main/launch_sequence.h"
+#include "machine.h"
+
+namespace nuben::test {
+namespace {
+
+const std::string kCaption = "알림";
+const std::string kBetaQuestion =
+    "누벤 베타버전이 이미 설치되어 있습니다.\n\r기존의 누벤을 제거하고 누벤 2.1을 설치하시겠습니까?";
+const std::string kBetaBlocked =
+    "누벤 베타버전을 제거하지 않으면 누벤 2.1의 설치를 계속할 수 없습니다.";
+const std::string kV20Question =
+    "누벤 2.0 버전이 이미 설치되어 있습니다.\n\r기존의 누벤을 제거하고 누벤 2.1을 설치하시겠습니까?";
+const std::string kV20Blocked =
+    "누벤 2.0 버전을 제거하지 않으면 누벤 2.1의 설치를 계속할 수 없습니다.";
+constexpr std::uint32_t kQuestionStyle = 0x00040024;
+constexpr std::uint32_t kErrorStyle = 0x00040010;
+constexpr std::uint32_t kInfoStyle = 0x00040040;
+constexpr int kYes = 6;
+constexpr int kNo = 7;
+
+const std::string kUninstaller = "C:\\Program Files\\NU-BEN\\unins000.exe";
+const std::string kApp = kProgramFiles + "\\누벤";
+const std::string kInstaller = kTemp + "nuben_setup.exe";
+
+struct Box {
+    std::string text;
+    std::uint32_t style;
+    bool operator==(const Box& o) const { return text == o.text && style == o.style; }
+};
+std::ostream& operator<<(std::ostream& out, const Box& box) {
+    return out << "{style " << std::hex << box.style << std::dec << ", " << box.text.size()
+               << " bytes}";
+}
+
+class LaunchTest : public FurnishedMachineTest {
+protected:
+    void SetUp() override {
+        FurnishedMachineTest::SetUp();
+        reportTool = os.AddWindow("TfrmRepMain", "누벤 신고하기");  // above the main window
+        mainWindow = os.AddWindow("TfrmNuBen", "누벤");
+        os.AddWindow("TfrmNuBen", "누벤 베타");
+        os.AddWindow("TfrmRepMain", "누벤 신고");
+    }
+    void TearDown() override {
+        EXPECT_EQ(0u, os.OpenHandleCount());
+        FurnishedMachineTest::TearDown();
+    }
+
+    void InstallBeta(bool uninstallerRemovesIt, bool withUninstallString = true) {
+        os.SetText(HKLM, kBetaKey, "DisplayName", "누벤");
+        if (withUninstallString) os.SetText(HKLM, kBetaKey, "UninstallString", kUninstaller + " /S");
+        os.RegisterProgram(
+            kUninstaller,
+            [uninstallerRemovesIt](fake::FakePlatform& machine, const ProcessStart&) {
+                if (uninstallerRemovesIt) machine.RemoveKey(HKLM, kBetaKey);
+            },
+            /*effectWhenWaitedFor=*/true);
+    }
+    void InstallVersion20() {
+        os.CreateKey(HKLM, kV20Key);
+        os.SetText(HKLM, kProductKey, "InstallPath", kApp);
+        os.MakeFile(kApp + "\\NuBen.exe", "exe");
+    }
+
+    std::vector<Box> Boxes() const {
+        std::vector<Box> boxes;
+        for (const auto& box : os.Boxes()) {
+            EXPECT_EQ(0u, box.owner);
+            EXPECT_EQ(kCaption, box.caption);
+            boxes.push_back(Box{box.text, box.style});
+        }
+        return boxes;
+    }
+    // What the run did, in order, in short: boxes by style, posts, pauses,
+    // started programs, waits, successful removals, the installer's file.
+    std::vector<std::string> Trace() const {
+        std::vector<std::string> trace;
+        for (const std::string& line : os.Events()) {
+            const std::string kind = line.substr(0, line.find(' '));
+            const auto endsWith = [&line](const std::string& tail) {
+                return line.size() >= tail.size() &&
+                       line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+            };
+            const bool ok = endsWith(" -> 0") || endsWith(" -> ok");
+            if (kind == "MessageBox") {
+                trace.push_back("Box " + line.substr(line.find("style=") + 6, 10));
+            } else if (kind == "StartProcess" && line.find(" -> fail") == std::string::npos) {
+                trace.push_back("Start " + line.substr(line.rfind(" -> ") + 4));
+            } else if (kind == "PostMessage" || kind == "Pause" || kind == "WaitInputIdle" ||
+                       kind == "WaitEnd" ||
+                       (ok && (kind == "CreateFile" || kind == "SetCurrentDir" ||
+                               kind == "RemoveFile" || kind == "RemoveDir" ||
+                               kind == "DeleteKey"))) {
+                trace.push_back(line);
+            }
+        }
+        return trace;
+    }
+    std::vector<std::string> Delivery() const {
+        return {"CreateFile " + kInstaller + " -> ok",
+                "SetCurrentDir " + kTemp + " -> ok", "Start " + kInstaller};
+    }
+    std::string Post(WindowHandle window) const { return "PostMessage " + os.Describe(window) + " 0x0012"; }
+    static std::vector<std::string> Then(std::vector<std::string> first,
+                                         const std::vector<std::string>& second) {
+        first.insert(first.end(), second.begin(), second.end());
+        return first;
+    }
+
+    WindowHandle reportTool = 0;
+    WindowHandle mainWindow = 0;
+};
+
+TEST_F(LaunchTest, NothingInstalled_NoBoxAndTheInstallerIsDelivered) {
+    RunLaunchSequence(g);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Delivery(), Trace());
+    EXPECT_EQ(InstallerBytes(), os.FileBytes(kInstaller));
+}
+
+TEST_F(LaunchTest, BetaDeclined_EndsAtOnceWithoutTouchingAnything) {
+    InstallBeta(true);
+    os.QueueAnswers({kNo});
+    RunLaunchSequence(g);
+    EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}}), Boxes());
+    EXPECT_EQ((std::vector<std::string>{"Box 0x00040024"}), Trace());
+    EXPECT_TRUE(os.KeyExists(HKLM, kBetaKey));
+}
+
+TEST_F(LaunchTest, BetaAcceptedAndRemoved_MainWindowToldUninstallerAwaitedThenDelivery) {
+    InstallBeta(true);
+    os.QueueAnswers({kYes});
+    RunLaunchSequence(g);
+    EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}}), Boxes());
+    EXPECT_EQ(Then({"Box 0x00040024", Post(mainWindow), "Start " + kUninstaller,
+                    "WaitInputIdle #1 0xFFFFFFFF", "WaitEnd #1 0xFFFFFFFF"},
+                   Delivery()),
+              Trace());
+    ASSERT_EQ(2u, os.Starts().size());
+    EXPECT_EQ(kUninstaller + " /S", os.Starts()[0].request.commandLine) << "as registered";
+    EXPECT_EQ(SW_SHOWNORMAL_VALUE, os.Starts()[0].request.startup.showWindow);
+}
+
+TEST_F(LaunchTest, BetaAcceptedButStillRegistered_BetaBlockedAndNoDelivery) {
+    InstallBeta(false);
+    os.QueueAnswers({kYes});
+    RunLaunchSequence(g);
+    EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}, {kBetaBlocked, kErrorStyle}}),
+              Boxes());
+    EXPECT_EQ((std::vector<std::string>{"Box 0x00040024", Post(mainWindow),
+                                        "Start " + kUninstaller, "WaitInputIdle #1 0xFFFFFFFF",
+                                        "WaitEnd #1 0xFFFFFFFF", "Box 0x00040010"}),
+              Trace());
+    EXPECT_FALSE(os.Exists(kInstaller));
+}
+
+TEST_F(LaunchTest, BetaWithoutUninstallString_NothingStartsAndBetaBlocked) {
+    InstallBeta(true, /*withUninstallString=*/false);
+    os.QueueAnswers({kYes});
+    RunLaunchSequence(g);
+    EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}, {kBetaBlocked, kErrorStyle}}),
+              Boxes());
+    EXPECT_EQ((std::vector<std::string>{"Box 0x00040024", Post(mainWindow), "Box 0x00040010"}),
+              Trace());
+}
+
+TEST_F(LaunchTest, Version20Declined_BlockedWithTheInformationIconAndNothingRemoved) {
+    InstallVersion20();
+    os.QueueAnswers({kNo});
+    const std::string before = os.FileSnapshot();
+    RunLaunchSequence(g);
+    EXPECT_EQ((std::vector<Box>{{kV20Question, kQuestionStyle}, {kV20Blocked, kInfoStyle}}),
+              Boxes());
+    EXPECT_EQ((std::vector<std::string>{"Box 0x00040024", "Box 0x00040040"}), Trace());
+    EXPECT_EQ(before, os.FileSnapshot());
+    EXPECT_TRUE(os.KeyExists(HKLM, kV20Key));
+    EXPECT_TRUE(os.KeyExists(HKLM, kProductKey));
+}
+
+TEST_F(LaunchTest, Version20Accepted_WindowsToldInOrderPauseRemovalThenDelivery) {
+    InstallVersion20();
+    os.QueueAnswers({kYes});
+    RunLaunchSequence(g);
+    EXPECT_EQ((std::vector<Box>{{kV20Question, kQuestionStyle}}), Boxes());
+    EXPECT_EQ(Then({"Box 0x00040024", Post(mainWindow), Post(reportTool), "Pause 1000",
+                    "RemoveFile " + kApp + "\\NuBen.exe -> ok", "RemoveDir " + kApp + " -> ok",
+                    "DeleteKey HKLM\\SOFTWARE\\NU-BEN -> 0",
+                    "DeleteKey HKLM\\" + kV20Key + " -> 0"},
+                   Delivery()),
+              Trace());
+}
+
+TEST_F(LaunchTest, BetaAndVersion20_OnlyTheBetaPathRunsAnd20StaysUntouched) {
+    InstallBeta(true);
+    InstallVersion20();
+    os.QueueAnswers({kYes});
+    RunLaunchSequence(g);
+    EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}}), Boxes());
+    EXPECT_EQ(Then({"Box 0x00040024", Post(mainWindow), "Start " + kUninstaller,
+                    "WaitInputIdle #1 0xFFFFFFFF", "WaitEnd #1 0xFFFFFFFF"},
+                   Delivery()),
+              Trace());
+    EXPECT_TRUE(os.KeyExists(HKLM, kV20Key));
+    EXPECT_TRUE(os.Exists(kApp + "\\NuBen.exe"));
+}
+
+TEST_F(LaunchTest, BetaAndVersion20Declined_OnlyTheBetaQuestion) {
+    InstallBeta(true);
+    InstallVersion20();
+    os.QueueAnswers({kNo});
+    RunLaunchSequence(g);
+    EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}}), Boxes());
+}
+
+// Only IDYES is consent: a failed box (0) or any other answer is a No.
+class NotAYesTest : public LaunchTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(NotAYesTest, OnTheBetaPathEndsLikeADecline) {
+    InstallBeta(true);
+    os.QueueAnswers({GetParam()});
+    RunLaunchSequence(g);
+    EXPECT_EQ((std::vector<std::string>{"Box 0x00040024"}), Trace());
+    EXPECT_TRUE(os.KeyExists(HKLM, kBetaKey));
+}
+
+TEST_P(NotAYesTest, OnThe20PathShowsTheRefusalAndRemovesNothing) {
+    InstallVersion20();
+    os.QueueAnswers({GetParam()});
+    RunLaunchSequence(g);
+    EXPECT_EQ((std::vector<Box>{{kV20Question, kQuestionStyle}, {kV20Blocked, kInfoStyle}}),
+              Boxes());
+    EXPECT_EQ((std::vector<std::string>{"Box 0x00040024", "Box 0x00040040"}), Trace());
+    EXPECT_TRUE(os.Exists(kApp + "\\NuBen.exe"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, NotAYesTest, ::testing::Values(0, 1, 2, 3, 5));
+
+TEST_F(LaunchTest, AFailedDeliveryEndsQuietly) {
+    os.FailNext("CreateFileForWriting");
+    RunLaunchSequence(g);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(os.Starts().empty());
+}
+
+}  // namespace
+}  // namespace nuben::test

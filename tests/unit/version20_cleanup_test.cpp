@@ -1,0 +1,195 @@
+// RemoveVersion20: the install folder, then the current user's desktop
+// shortcut and Start-menu group, then the product key and the 2.0
+// registration, each whole; the all-users copies and all else stay.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "machine.h"
+#include "registry/registry.h"
+
+namespace nuben::test {
+namespace {
+
+const std::string kApp = kProgramFiles + "\\누벤";
+const std::string kShortcut = kDesktop + "\\누벤.lnk";
+const std::string kGroup = kPrograms + "\\누벤 2.0";
+
+class RemoveVersion20Test : public FurnishedMachineTest {
+protected:
+    void SetUp() override {
+        FurnishedMachineTest::SetUp();
+        os.SetText(HKLM, kProductKey, "InstallPath", kApp);
+        os.CreateKey(HKLM, kProductKey + "\\Settings\\Deep");
+        os.CreateKey(HKLM, kV20Key + "\\Sub");
+        os.CreateKey(HKLM, kUninstallRoot + "\\누벤 2.0 Other");
+        os.CreateKey(HKLM, "SOFTWARE\\NU-BEN Tools");
+        os.MakeFile(kApp + "\\app.exe", "exe", fake::ATTR_READONLY);
+        os.MakeFile(kApp + "\\data\\x.dat", "x", fake::ATTR_HIDDEN);
+        os.MakeFile(kShortcut, "lnk");
+        os.MakeFile(kGroup + "\\누벤.lnk", "lnk");
+        os.MakeFile(kCommonDesktop + "\\누벤.lnk", "all users");
+        os.MakeFile(kCommonPrograms + "\\누벤 2.0\\누벤.lnk", "all users");
+    }
+    void TearDown() override {
+        EXPECT_EQ(0u, os.OpenHandleCount());
+        EXPECT_EQ(0u, os.BadCloseCount());
+        FurnishedMachineTest::TearDown();
+    }
+    std::vector<std::string> Removals() const {
+        return os.EventsOf({"RemoveFile", "RemoveDir", "DeleteKey"});
+    }
+    void ExpectEverythingElseKept() {
+        EXPECT_TRUE(os.Exists(kCommonDesktop + "\\누벤.lnk"));
+        EXPECT_TRUE(os.Exists(kCommonPrograms + "\\누벤 2.0\\누벤.lnk"));
+        EXPECT_TRUE(os.KeyExists(HKLM, kUninstallRoot + "\\누벤 2.0 Other"));
+        EXPECT_TRUE(os.KeyExists(HKLM, "SOFTWARE\\NU-BEN Tools"));
+        for (const std::string& folder : WellKnownFolders()) {
+            if (folder == kDocumentsAndSettings || folder == kAllUsers) continue;
+            EXPECT_TRUE(os.Exists(folder + "\\keep.txt")) << folder;
+        }
+    }
+};
+
+TEST_F(RemoveVersion20Test, RemovesFolderShortcutGroupThenBothKeysInThatOrder) {
+    RemoveVersion20(g);
+    const std::string uninstall = "HKLM\\" + kUninstallRoot;
+    EXPECT_EQ((std::vector<std::string>{
+                  "RemoveFile " + kApp + "\\app.exe -> ok",
+                  "RemoveFile " + kApp + "\\data\\x.dat -> ok",
+                  "RemoveDir " + kApp + "\\data -> ok",
+                  "RemoveDir " + kApp + " -> ok",
+                  "RemoveFile " + kShortcut + " -> ok",
+                  "RemoveFile " + kGroup + "\\누벤.lnk -> ok",
+                  "RemoveDir " + kGroup + " -> ok",
+                  "DeleteKey HKLM\\SOFTWARE\\NU-BEN\\Settings\\Deep -> 0",
+                  "DeleteKey HKLM\\SOFTWARE\\NU-BEN\\Settings -> 0",
+                  "DeleteKey HKLM\\SOFTWARE\\NU-BEN -> 0",
+                  "DeleteKey " + uninstall + "\\누벤 2.0\\Sub -> 0",
+                  "DeleteKey " + uninstall + "\\누벤 2.0 -> 0",
+              }),
+              Removals());
+    EXPECT_FALSE(os.KeyExists(HKLM, kProductKey));
+    EXPECT_FALSE(os.KeyExists(HKLM, kV20Key));
+    ExpectEverythingElseKept();
+}
+
+TEST_F(RemoveVersion20Test, ReadsWithReadAccessAndDeletesWithFullAccess) {
+    RemoveVersion20(g);
+    const auto opens = os.EventsOf({"OpenKey"});
+    ASSERT_FALSE(opens.empty());
+    EXPECT_EQ("OpenKey HKLM\\SOFTWARE\\NU-BEN 0x20019 -> 0", opens.front());
+    EXPECT_NE(opens.end(), std::find(opens.begin(), opens.end(),
+                                     "OpenKey HKLM\\SOFTWARE\\NU-BEN 0xF003F -> 0"));
+    EXPECT_NE(opens.end(), std::find(opens.begin(), opens.end(),
+                                     "OpenKey HKLM\\" + kUninstallRoot + " 0xF003F -> 0"));
+}
+
+TEST_F(RemoveVersion20Test, WithoutInstallPathEverythingElseIsStillRemoved) {
+    os.RemoveKey(HKLM, kProductKey);
+    os.CreateKey(HKLM, kProductKey);
+    RemoveVersion20(g);
+    EXPECT_TRUE(os.Exists(kApp + "\\app.exe"));
+    EXPECT_FALSE(os.Exists(kShortcut));
+    EXPECT_FALSE(os.Exists(kGroup));
+    EXPECT_FALSE(os.KeyExists(HKLM, kProductKey));
+    EXPECT_FALSE(os.KeyExists(HKLM, kV20Key));
+}
+
+TEST_F(RemoveVersion20Test, AnInstallPathThatIsNotTextIsIgnoredAndTheRestRuns) {
+    os.SetValue(HKLM, kProductKey, "InstallPath", 3, kApp + std::string(1, '\0'));
+    RemoveVersion20(g);
+    EXPECT_TRUE(os.Exists(kApp + "\\app.exe"));
+    EXPECT_FALSE(os.Exists(kShortcut));
+    EXPECT_FALSE(os.Exists(kGroup));
+    EXPECT_FALSE(os.KeyExists(HKLM, kProductKey));
+    EXPECT_FALSE(os.KeyExists(HKLM, kV20Key));
+}
+
+TEST_F(RemoveVersion20Test, AnExpandableInstallPathIsUsedAsWritten) {
+    const std::string literal = "C:\\%NUBEN_HOME%\\누벤";
+    os.MakeFile(literal + "\\app.exe", "exe");
+    os.SetText(HKLM, kProductKey, "InstallPath", literal, REG_EXPAND_SZ_TYPE);
+    RemoveVersion20(g);
+    EXPECT_FALSE(os.Exists(literal));
+    EXPECT_TRUE(os.Exists(kApp + "\\app.exe"));
+}
+
+TEST_F(RemoveVersion20Test, AnInstallPathNamingARootOrAWellKnownFolderDeletesNothingThere) {
+    // Without shortcut and group, nothing at all may change on disk.
+    os.RemoveFile(kShortcut);
+    os.RemoveFile(kGroup + "\\누벤.lnk");
+    os.RemoveEmptyDirectory(kGroup);
+    for (const std::string& path : {std::string("C:\\"), std::string("C:\\."), kWindows,
+                                    kProgramFiles, kDesktop + "\\..", std::string("C:")}) {
+        os.SetText(HKLM, kProductKey, "InstallPath", path);
+        const std::string before = os.FileSnapshot();
+        RemoveVersion20(g);
+        EXPECT_EQ(before, os.FileSnapshot()) << "InstallPath \"" << path << "\"";
+    }
+}
+
+TEST_F(RemoveVersion20Test, ADesktopEntryNamedLikeTheShortcutButAFolderStays) {
+    os.RemoveFile(kShortcut);
+    os.MakeFile(kShortcut + "\\inside.txt", "folder, not shortcut");
+    RemoveVersion20(g);
+    EXPECT_EQ("folder, not shortcut", os.FileBytes(kShortcut + "\\inside.txt"));
+    EXPECT_FALSE(os.Exists(kGroup));
+}
+
+TEST_F(RemoveVersion20Test, AShortcutWithAnUnconvertibleTimeIsNotTakenForAFile) {
+    os.SetLastWriteTime(kShortcut, 0);  // 1601: before any DOS date
+    RemoveVersion20(g);
+    EXPECT_TRUE(os.Exists(kShortcut));
+}
+
+TEST_F(RemoveVersion20Test, ASpecialFolderWithoutAPathGetsNoNameAppended) {
+    os.SetSpecialFolder(0x0010, "");
+    os.SetSpecialFolder(0x0002, "");
+    for (const std::string& folder : {kWork, std::string("C:")}) {
+        os.MakeFile(folder + "\\누벤.lnk", "relative shortcut");
+        os.MakeFile(folder + "\\누벤 2.0\\a.lnk", "relative group");
+    }
+    RemoveVersion20(g);
+    for (const std::string& folder : {kWork, std::string("C:")}) {
+        EXPECT_TRUE(os.Exists(folder + "\\누벤.lnk")) << folder;
+        EXPECT_TRUE(os.Exists(folder + "\\누벤 2.0\\a.lnk")) << folder;
+    }
+    EXPECT_TRUE(os.Exists(kShortcut));
+    EXPECT_TRUE(os.Exists(kGroup));
+    EXPECT_FALSE(os.Exists(kApp)) << "the rest still ran";
+    EXPECT_FALSE(os.KeyExists(HKLM, kV20Key));
+}
+
+TEST_F(RemoveVersion20Test, AProductKeyThatCannotBeOpenedFullyIsStillDeletedWhenALeaf) {
+    os.RemoveKey(HKLM, kProductKey + "\\Settings");
+    os.DenyKeyAccess(HKLM, kProductKey, 0x000C0000);  // WRITE_DAC | WRITE_OWNER, not DELETE
+    RemoveVersion20(g);
+    EXPECT_FALSE(os.KeyExists(HKLM, kProductKey));
+    EXPECT_FALSE(os.Exists(kApp)) << "reading the install folder needs only read access";
+}
+
+TEST_F(RemoveVersion20Test, TheRegistrationIsTouchedOnlyWhenTheUninstallKeyOpensFully) {
+    os.DenyKeyAccess(HKLM, kUninstallRoot, 0x000C0000);
+    RemoveVersion20(g);
+    EXPECT_TRUE(os.KeyExists(HKLM, kV20Key + "\\Sub"));
+    EXPECT_FALSE(os.KeyExists(HKLM, kProductKey));
+}
+
+TEST_F(RemoveVersion20Test, LockedFilesStayAndTheRestStillGoes) {
+    const int held = os.HoldOpen(kApp + "\\data\\x.dat");
+    const int shortcutHeld = os.HoldOpen(kShortcut);
+    RemoveVersion20(g);
+    os.Release(held);
+    os.Release(shortcutHeld);
+    EXPECT_TRUE(os.Exists(kApp + "\\data\\x.dat"));
+    EXPECT_FALSE(os.Exists(kApp + "\\app.exe"));
+    EXPECT_TRUE(os.Exists(kShortcut));
+    EXPECT_FALSE(os.Exists(kGroup));
+    EXPECT_FALSE(os.KeyExists(HKLM, kV20Key));
+}
+
+}  // namespace
+}  // namespace nuben::test
