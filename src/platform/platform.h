@@ -141,7 +141,8 @@ public:
     // SetCurrentDirectoryA.
     virtual bool ChangeCurrentDirectory(const std::string& path) = 0;
     // GetFullPathNameA: the absolute, normalised form ("." and ".." resolved,
-    // trailing dots and blanks of the last element dropped); "" on failure.
+    // trailing dots and blanks of the last element dropped), then
+    // GetLongPathNameA when the path exists (short aliases expanded); "" on failure.
     virtual std::string FullPathOf(const std::string& path) = 0;
     // FileTimeToLocalFileTime then FileTimeToDosDateTime; true when both succeed.
     virtual bool ConvertsToLocalDosTime(std::uint64_t fileTime) = 0;

@@ -1,0 +1,57 @@
+// NuBenSetup.exe's entry point: harden DLL loading, then run the launch
+// sequence once. No window, no console, no arguments; exit code 0 always.
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "main/launch_sequence.h"
+#include "platform/win32/win32_platform.h"
+
+namespace {
+
+// LOAD_LIBRARY_SEARCH_SYSTEM32: DLLs that load later (shell32's helpers,
+// IMEs...) come from the system folder only, never from the folder that the
+// bootstrapper was downloaded to (DLL planting).
+constexpr DWORD LOAD_LIBRARY_SEARCH_SYSTEM32_FLAG = 0x00000800;
+
+// SetDefaultDllDirectories exists from Windows 8 (and 7 with KB2533623);
+// it is looked up at run time so that older systems still start, unhardened.
+void RestrictDllSearchToSystemFolder() {
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    if (kernel32 == nullptr) return;
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    FARPROC proc = GetProcAddress(kernel32, "SetDefaultDllDirectories");
+    if (proc == nullptr) return;
+    // FARPROC -> the real signature: the documented way to call a looked-up export.
+    auto setDefault =
+        reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(proc));
+    setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32_FLAG);
+}
+
+}  // namespace
+
+#if defined(__GNUC__) && !defined(__clang__)
+// libstdc++'s default terminate handler prints the demangled type of the
+// exception, which links in the demangler and printf (about a third of
+// the executable). This program has no console to print to and lets no
+// exception escape, so a plain abort does the same job.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+    std::abort();
+}
+}  // namespace __gnu_cxx
+#endif
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    RestrictDllSearchToSystemFolder();
+    try {
+        nuben::Win32Platform os;
+        nuben::GlobalState g(os);
+        nuben::RunLaunchSequence(g);
+    } catch (...) {
+        // Nothing is reported and nothing escapes: the bootstrapper ends with
+        // exit code 0 on every path, as its callers (shortcuts, download
+        // prompts) expect of it.
+    }
+    return 0;
+}

@@ -1,0 +1,329 @@
+// Win32Platform: the ANSI Win32 calls behind the Platform seam. Nothing here
+// decides anything; each method passes its arguments through and reports
+// the call's own result, so that the logic above behaves as if it called
+// Windows directly.
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+// After <windows.h>, whose types it builds on (the comment keeps the order).
+#include <shlobj.h>
+
+#include <cstring>
+#include <vector>
+
+namespace nuben {
+namespace {
+
+// The logic names the predefined roots by their numeric values; map them
+// explicitly rather than trusting that a cast of the number means the root.
+HKEY ToKey(KeyHandle key) {
+    if (key == HKEY_CURRENT_USER_ROOT) return HKEY_CURRENT_USER;
+    if (key == HKEY_LOCAL_MACHINE_ROOT) return HKEY_LOCAL_MACHINE;
+    return reinterpret_cast<HKEY>(key);
+}
+
+HANDLE ToHandle(std::uintptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+HWND ToWindow(WindowHandle w) {
+    return reinterpret_cast<HWND>(w);
+}
+HMODULE ToModule(ModuleHandle m) {
+    return reinterpret_cast<HMODULE>(m);
+}
+template <typename T>
+std::uintptr_t FromPointer(T* p) {
+    return reinterpret_cast<std::uintptr_t>(p);
+}
+
+// Text of a fixed buffer up to its first NUL (or its end).
+std::string UpToNul(const char* buffer, std::size_t size) {
+    const void* nul = std::memchr(buffer, '\0', size);
+    return std::string(
+        buffer, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer) : size);
+}
+
+std::uint64_t FromFileTime(const FILETIME& ft) {
+    return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+void ToFindEntry(const WIN32_FIND_DATAA& data, FindEntry* entry) {
+    entry->name = UpToNul(data.cFileName, sizeof data.cFileName);
+    entry->attributes = data.dwFileAttributes;
+    entry->lastWriteTime = FromFileTime(data.ftLastWriteTime);
+}
+
+}  // namespace
+
+// --- Registry.
+
+long Win32Platform::OpenRegistryKey(KeyHandle base, const std::string& path, std::uint32_t access,
+                                    KeyHandle* out) {
+    HKEY opened = nullptr;
+    const LONG rc = RegOpenKeyExA(ToKey(base), path.c_str(), 0, access, &opened);
+    *out = rc == ERROR_SUCCESS ? FromPointer(opened) : 0;
+    return rc;
+}
+
+long Win32Platform::QueryRegistryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
+                                       std::uint8_t* data, std::uint32_t* size) {
+    DWORD valueType = 0;
+    DWORD valueSize = size ? *size : 0;
+    const LONG rc = RegQueryValueExA(ToKey(key), name.c_str(), nullptr, &valueType, data,
+                                     size ? &valueSize : nullptr);
+    if (type) *type = valueType;
+    if (size) *size = valueSize;
+    return rc;
+}
+
+long Win32Platform::QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
+                                         std::uint32_t* maxSubkeyLen) {
+    DWORD count = 0;
+    DWORD longest = 0;
+    const LONG rc = RegQueryInfoKeyA(ToKey(key), nullptr, nullptr, nullptr, &count, &longest,
+                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (subkeys) *subkeys = count;
+    if (maxSubkeyLen) *maxSubkeyLen = longest;
+    return rc;
+}
+
+long Win32Platform::EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* name,
+                                       std::uint32_t* nameLen) {
+    DWORD length = *nameLen;
+    const LONG rc =
+        RegEnumKeyExA(ToKey(key), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    *nameLen = length;
+    return rc;
+}
+
+long Win32Platform::DeleteRegistryKey(KeyHandle base, const std::string& path) {
+    return RegDeleteKeyA(ToKey(base), path.c_str());
+}
+
+long Win32Platform::CloseRegistryKey(KeyHandle key) {
+    return RegCloseKey(ToKey(key));
+}
+
+// --- System facts.
+
+bool Win32Platform::IsWindowsNt() {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(&info)) return false;
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+bool Win32Platform::IsDbcsEnabled() {
+    return GetSystemMetrics(SM_DBCSENABLED) != 0;
+}
+
+bool Win32Platform::IsLeadByte(std::uint8_t byte) {
+    return IsDBCSLeadByte(byte) != FALSE;
+}
+
+// --- Files and folders.
+
+std::uint32_t Win32Platform::FileAttributesOf(const std::string& path) {
+    return GetFileAttributesA(path.c_str());
+}
+
+bool Win32Platform::ChangeFileAttributes(const std::string& path, std::uint32_t attributes) {
+    return SetFileAttributesA(path.c_str(), attributes) != FALSE;
+}
+
+FindHandle Win32Platform::FindFirstEntry(const std::string& pattern, FindEntry* entry) {
+    WIN32_FIND_DATAA data{};
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) ToFindEntry(data, entry);
+    return FromPointer(find);
+}
+
+bool Win32Platform::FindNextEntry(FindHandle find, FindEntry* entry) {
+    WIN32_FIND_DATAA data{};
+    if (!FindNextFileA(ToHandle(find), &data)) return false;
+    ToFindEntry(data, entry);
+    return true;
+}
+
+bool Win32Platform::CloseFind(FindHandle find) {
+    return FindClose(ToHandle(find)) != FALSE;
+}
+
+bool Win32Platform::RemoveFile(const std::string& path) {
+    return DeleteFileA(path.c_str()) != FALSE;
+}
+
+bool Win32Platform::RemoveEmptyDirectory(const std::string& path) {
+    return RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+FileHandle Win32Platform::CreateFileForWriting(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    return FromPointer(file);  // INVALID_HANDLE_VALUE is kInvalidHandle
+}
+
+bool Win32Platform::WriteToFile(FileHandle file, const void* data, std::uint32_t size,
+                                std::uint32_t* written) {
+    // The count pointer is always passed: without OVERLAPPED, older Windows
+    // versions require it.
+    DWORD count = 0;
+    const BOOL ok = WriteFile(ToHandle(file), data, size, &count, nullptr);
+    if (written) *written = count;
+    return ok != FALSE;
+}
+
+bool Win32Platform::CloseFile(FileHandle file) {
+    return CloseHandle(ToHandle(file)) != FALSE;
+}
+
+std::string Win32Platform::TempFolderPath() {
+    // Zero-filled, and read only up to the first NUL: a failed call leaves "".
+    char buffer[MAX_PATH] = {};
+    if (GetTempPathA(MAX_PATH, buffer) == 0) return std::string();
+    return UpToNul(buffer, sizeof buffer);
+}
+
+bool Win32Platform::ChangeCurrentDirectory(const std::string& path) {
+    return SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
+std::string Win32Platform::FullPathOf(const std::string& path) {
+    char buffer[MAX_PATH] = {};
+    const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
+    // 0 is failure; a result of MAX_PATH or more is the size that would be
+    // needed, and the buffer then holds nothing usable.
+    if (length == 0 || length >= MAX_PATH) return std::string();
+    // Expand 8.3 aliases ("PROGRA~1") of existing elements, so that every
+    // spelling of a folder compares as the same name.
+    char longName[MAX_PATH] = {};
+    const DWORD longLength = GetLongPathNameA(buffer, longName, MAX_PATH);
+    if (longLength != 0 && longLength < MAX_PATH) return std::string(longName, longLength);
+    return std::string(buffer, length);
+}
+
+bool Win32Platform::ConvertsToLocalDosTime(std::uint64_t fileTime) {
+    FILETIME utc;
+    utc.dwLowDateTime = static_cast<DWORD>(fileTime & 0xFFFFFFFFu);
+    utc.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
+    FILETIME local;
+    if (!FileTimeToLocalFileTime(&utc, &local)) return false;
+    WORD date = 0;
+    WORD time = 0;
+    return FileTimeToDosDateTime(&local, &date, &time) != FALSE;
+}
+
+// --- Shell special folders.
+
+std::string Win32Platform::SpecialFolderPath(int csidl) {
+    LPITEMIDLIST pidl = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &pidl)) || pidl == nullptr)
+        return std::string();
+    // MAX_PATH + 1: SHGetPathFromIDListA writes up to MAX_PATH bytes plus its NUL.
+    char buffer[MAX_PATH + 1] = {};
+    const BOOL ok = SHGetPathFromIDListA(pidl, buffer);
+    CoTaskMemFree(pidl);
+    if (!ok) return std::string();
+    return UpToNul(buffer, sizeof buffer);
+}
+
+// --- Module resources.
+
+ModuleHandle Win32Platform::OwnModule() {
+    return FromPointer(GetModuleHandleA(nullptr));
+}
+
+ResourceInfo Win32Platform::FindResourceIn(ModuleHandle module, const std::string& name,
+                                           const std::string& type) {
+    return FromPointer(FindResourceA(ToModule(module), name.c_str(), type.c_str()));
+}
+
+ResourceData Win32Platform::LoadResourceData(ModuleHandle module, ResourceInfo info) {
+    return FromPointer(LoadResource(ToModule(module), reinterpret_cast<HRSRC>(info)));
+}
+
+std::uint32_t Win32Platform::ResourceSize(ModuleHandle module, ResourceInfo info) {
+    return SizeofResource(ToModule(module), reinterpret_cast<HRSRC>(info));
+}
+
+const void* Win32Platform::LockResourceData(ResourceData data) {
+    return LockResource(reinterpret_cast<HGLOBAL>(data));
+}
+
+void Win32Platform::ReleaseResourceData(ResourceData data) {
+    FreeResource(reinterpret_cast<HGLOBAL>(data));
+}
+
+// --- Processes.
+
+bool Win32Platform::StartProcess(const ProcessStart& request, StartedProcess* started) {
+    // CreateProcessA may write into its command line: hand it a private copy.
+    std::vector<char> commandLine(request.commandLine.begin(), request.commandLine.end());
+    commandLine.push_back('\0');
+
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = request.startup.size;
+    startup.dwFlags = request.startup.flags;
+    startup.wShowWindow = request.startup.showWindow;
+
+    PROCESS_INFORMATION info{};
+    const BOOL ok =
+        CreateProcessA(request.applicationName.empty() ? nullptr : request.applicationName.c_str(),
+                       commandLine.data(), nullptr, nullptr, request.inheritHandles ? TRUE : FALSE,
+                       request.creationFlags, nullptr, nullptr, &startup, &info);
+    if (!ok) return false;
+    started->process = FromPointer(info.hProcess);
+    started->thread = FromPointer(info.hThread);
+    return true;
+}
+
+std::uint32_t Win32Platform::WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) {
+    return WaitForInputIdle(ToHandle(process), timeoutMs);
+}
+
+std::uint32_t Win32Platform::WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) {
+    return WaitForSingleObject(ToHandle(handle), timeoutMs);
+}
+
+bool Win32Platform::CloseProcessHandle(ProcessHandle handle) {
+    return CloseHandle(ToHandle(handle)) != FALSE;
+}
+
+void Win32Platform::Pause(std::uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
+// --- Windows and dialogs.
+
+WindowHandle Win32Platform::DesktopWindow() {
+    return FromPointer(GetDesktopWindow());
+}
+
+WindowHandle Win32Platform::RelatedWindow(WindowHandle window, std::uint32_t command) {
+    return FromPointer(GetWindow(ToWindow(window), command));
+}
+
+bool Win32Platform::IsLiveWindow(WindowHandle window) {
+    return IsWindow(ToWindow(window)) != FALSE;
+}
+
+int Win32Platform::ClassNameOf(WindowHandle window, char* buffer, int size) {
+    return GetClassNameA(ToWindow(window), buffer, size);
+}
+
+int Win32Platform::WindowTextOf(WindowHandle window, char* buffer, int size) {
+    return GetWindowTextA(ToWindow(window), buffer, size);
+}
+
+bool Win32Platform::PostMessageTo(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                  std::intptr_t lParam) {
+    return PostMessageA(ToWindow(window), message, wParam, lParam) != FALSE;
+}
+
+int Win32Platform::ShowMessageBox(WindowHandle owner, const std::string& text,
+                                  const std::string& caption, std::uint32_t style) {
+    return MessageBoxA(ToWindow(owner), text.c_str(), caption.c_str(), style);
+}
+
+}  // namespace nuben

@@ -1,0 +1,70 @@
+// The real Platform: each method is one ANSI Win32 call (or the short,
+// fixed sequence that its contract in platform.h names). This header does
+// not include <windows.h>; only win32_platform.cpp does.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace nuben {
+
+class Win32Platform final : public Platform {
+  public:
+    long OpenRegistryKey(KeyHandle base, const std::string& path, std::uint32_t access,
+                         KeyHandle* out) override;
+    long QueryRegistryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
+                            std::uint8_t* data, std::uint32_t* size) override;
+    long QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
+                              std::uint32_t* maxSubkeyLen) override;
+    long EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* name,
+                            std::uint32_t* nameLen) override;
+    long DeleteRegistryKey(KeyHandle base, const std::string& path) override;
+    long CloseRegistryKey(KeyHandle key) override;
+
+    bool IsWindowsNt() override;
+    bool IsDbcsEnabled() override;
+    bool IsLeadByte(std::uint8_t byte) override;
+
+    std::uint32_t FileAttributesOf(const std::string& path) override;
+    bool ChangeFileAttributes(const std::string& path, std::uint32_t attributes) override;
+    FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry) override;
+    bool FindNextEntry(FindHandle find, FindEntry* entry) override;
+    bool CloseFind(FindHandle find) override;
+    bool RemoveFile(const std::string& path) override;
+    bool RemoveEmptyDirectory(const std::string& path) override;
+    FileHandle CreateFileForWriting(const std::string& path) override;
+    bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
+                     std::uint32_t* written) override;
+    bool CloseFile(FileHandle file) override;
+    std::string TempFolderPath() override;
+    bool ChangeCurrentDirectory(const std::string& path) override;
+    std::string FullPathOf(const std::string& path) override;
+    bool ConvertsToLocalDosTime(std::uint64_t fileTime) override;
+
+    std::string SpecialFolderPath(int csidl) override;
+
+    ModuleHandle OwnModule() override;
+    ResourceInfo FindResourceIn(ModuleHandle module, const std::string& name,
+                                const std::string& type) override;
+    ResourceData LoadResourceData(ModuleHandle module, ResourceInfo info) override;
+    std::uint32_t ResourceSize(ModuleHandle module, ResourceInfo info) override;
+    const void* LockResourceData(ResourceData data) override;
+    void ReleaseResourceData(ResourceData data) override;
+
+    bool StartProcess(const ProcessStart& request, StartedProcess* started) override;
+    std::uint32_t WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) override;
+    std::uint32_t WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) override;
+    bool CloseProcessHandle(ProcessHandle handle) override;
+    void Pause(std::uint32_t milliseconds) override;
+
+    WindowHandle DesktopWindow() override;
+    WindowHandle RelatedWindow(WindowHandle window, std::uint32_t command) override;
+    bool IsLiveWindow(WindowHandle window) override;
+    int ClassNameOf(WindowHandle window, char* buffer, int size) override;
+    int WindowTextOf(WindowHandle window, char* buffer, int size) override;
+    bool PostMessageTo(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                       std::intptr_t lParam) override;
+    int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                       std::uint32_t style) override;
+};
+
+}  // namespace nuben
