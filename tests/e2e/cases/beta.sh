@@ -1,0 +1,153 @@
+# shellcheck shell=bash
+# The beta: registered under the Latin name, removed by its own uninstaller.
+
+BETA_COMMAND="\"$BETA_UNINSTALLER\" /remove"
+
+check_uninstaller_not_run() {
+    check_eq "uninstaller starts" 0 "$(log_lines uninstaller.log 'start ')"
+}
+# The registered command ran exactly as stored, after the main windows
+# were told to quit, and had ended before the bootstrapper went on.
+check_uninstaller_ran() {
+    local command="$1"
+    check_eq "uninstaller starts" 1 "$(log_lines uninstaller.log 'start ')"
+    check_hex "uninstaller command line" "$(cp949hex "$command")" \
+        "$(log_of uninstaller.log | sed -n 's/^cmdline=//p')"
+    check_eq "uninstaller start-up record (STARTF_USESHOWWINDOW, SW_SHOWNORMAL)" "flags=1,show=1" \
+        "$(log_of uninstaller.log | sed -n 's/^startup=//p')"
+    local told started ended
+    told="$(quit_t_last apps)"
+    started="$(uninstaller_t start)"
+    ended="$(uninstaller_t end)"
+    if [ -z "$started" ] || [ -z "$ended" ]; then
+        fail "the uninstaller did not run to its end"
+        return
+    fi
+    [ -n "$told" ] && check "main window told before the uninstaller started" test "$told" -lt "$started"
+    local next
+    next="$(installer_t start)"
+    [ -z "$next" ] && next="$(box_field 2 t)"
+    [ -n "$next" ] && check "uninstaller ended before the bootstrapper went on" test "$ended" -lt "$next"
+}
+
+case_beta_declined() {
+    case_begin beta-declined
+    register_beta "누벤" "$BETA_COMMAND"
+    install_v20
+    reg_state "$E2E_CASE_DIR/reg-before.txt"
+    start_product_windows
+    run_setup "$SETUP_EXE" no
+    check_box_count 1
+    check_box 1 "$TEXT_BETA_QUESTION" 6,7 question "$STYLE_QUESTION"
+    check_ended_quietly
+    check_windows_told none
+    check_uninstaller_not_run
+    check_not_delivered
+    check_removed "entries removed" ""
+    check_registry
+    case_end
+}
+
+case_beta_removed() {
+    case_begin beta-accepted-removed
+    register_beta "누벤" "$BETA_COMMAND"
+    reg_state "$E2E_CASE_DIR/reg-before.txt"
+    start_product_windows
+    run_setup "$SETUP_EXE" yes
+    check_box_count 1
+    check_box 1 "$TEXT_BETA_QUESTION" 6,7 question "$STYLE_QUESTION"
+    check_ended_quietly
+    check_windows_told beta
+    check_uninstaller_ran "$BETA_COMMAND"
+    check_delivered
+    check_removed "entries removed" ""
+    check_registry "$UNINSTALL_KEY\\NU-BEN"
+    case_end
+}
+
+# The uninstaller ends but the beta is still registered (the user
+# cancelled it): the error box, nothing delivered.
+case_beta_kept() {
+    case_begin beta-accepted-kept
+    local command="\"$BETA_UNINSTALLER\" /keep"
+    register_beta "누벤" "$command"
+    reg_state "$E2E_CASE_DIR/reg-before.txt"
+    start_product_windows
+    run_setup "$SETUP_EXE" yes
+    check_box_count 2
+    check_box 1 "$TEXT_BETA_QUESTION" 6,7 question "$STYLE_QUESTION"
+    check_box 2 "$TEXT_BETA_BLOCKED" 1 error "$STYLE_BETA_BLOCKED"
+    check_ended_quietly
+    check_windows_told beta
+    check_uninstaller_ran "$command"
+    check_not_delivered
+    check_registry
+    case_end
+}
+
+case_beta_without_uninstaller() {
+    case_begin beta-without-uninstallstring
+    register_beta "누벤"
+    reg_state "$E2E_CASE_DIR/reg-before.txt"
+    run_setup "$SETUP_EXE" yes
+    check_box_count 2
+    check_box 1 "$TEXT_BETA_QUESTION" 6,7 question "$STYLE_QUESTION"
+    check_box 2 "$TEXT_BETA_BLOCKED" 1 error "$STYLE_BETA_BLOCKED"
+    check_ended_quietly
+    check_uninstaller_not_run
+    check_not_delivered
+    check_registry
+    case_end
+}
+
+# Both registered: the beta path alone runs; 2.0 is not asked about and
+# not touched.
+case_beta_and_v20() {
+    case_begin beta-and-v20
+    register_beta "누벤" "$BETA_COMMAND"
+    install_v20
+    reg_state "$E2E_CASE_DIR/reg-before.txt"
+    start_product_windows
+    run_setup "$SETUP_EXE" yes
+    check_box_count 1
+    check_box 1 "$TEXT_BETA_QUESTION" 6,7 question "$STYLE_QUESTION"
+    check_ended_quietly
+    check_windows_told beta
+    check_uninstaller_ran "$BETA_COMMAND"
+    check_delivered
+    check_removed "entries removed" ""
+    check_registry "$UNINSTALL_KEY\\NU-BEN"
+    case_end
+}
+
+# A key under the Latin name whose display name is not the product's
+# exactly (a trailing blank) is someone else's: no question, no uninstaller.
+case_beta_other_name() {
+    case_begin beta-other-display-name
+    register_beta "누벤 " "$BETA_COMMAND"
+    reg_state "$E2E_CASE_DIR/reg-before.txt"
+    run_setup "$SETUP_EXE" yes
+    check_box_count 0
+    check_ended_quietly
+    check_uninstaller_not_run
+    check_delivered
+    check_registry
+    case_end
+}
+
+# A box that fails (no desktop to show it on) is no consent.
+case_beta_box_fails() {
+    case_begin beta-box-fails
+    register_beta "누벤" "$BETA_COMMAND"
+    reg_state "$E2E_CASE_DIR/reg-before.txt"
+    without_display
+    run_setup "$SETUP_EXE" yes
+    check_eq "MessageBoxA results" "ffffffff" "$(relay_box_results | tr '\n' ' ' | sed 's/ $//')"
+    check_eq "MessageBoxA calls (owner,style)" "00000000,$STYLE_QUESTION" "$(relay_boxes | tr '\n' ' ' | sed 's/ $//')"
+    check_eq "exit code" 0 "$(setup_exit_code)"
+    check_uninstaller_not_run
+    check_not_delivered
+    check_removed "entries removed" ""
+    check_registry
+    case_end
+}
