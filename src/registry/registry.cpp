@@ -1,5 +1,7 @@
 #include "registry/registry.h"
 
+#include "platform/ansi_text.h"
+
 #include <cstring>
 #include <vector>
 
@@ -95,7 +97,13 @@ bool TRegistry::DeleteKeyTree(const std::string& path) {
                 if (os_.EnumRegistrySubkey(current_.get(), index, name.data(), &length) ==
                     ERROR_SUCCESS_CODE) {
                     const std::size_t used = length < name.size() ? length : name.size() - 1;
-                    DeleteKeyTree(std::string(name.data(), used));
+                    const std::string subkey(name.data(), used);
+                    // A key name never holds a backslash: one that arrives
+                    // with it (the ANSI best fit of the won or yen sign) would
+                    // name another key, or with a leading one an absolute path.
+                    if (!subkey.empty() && !HoldsSingleByte(os_, subkey, "\\")) {
+                        DeleteKeyTree(subkey);
+                    }
                 }
             }
         }

@@ -1,5 +1,6 @@
 #include <array>
 
+#include "platform/ansi_text.h"
 #include "platform/handles.h"
 #include "u_Global/u_Global.h"
 
@@ -68,6 +69,16 @@ bool ContainsOrEquals(const std::string& outer, const std::string& inner) {
            AsciiUpper(inner.substr(0, outer.size())) == AsciiUpper(outer);
 }
 
+// True for a name that is not one element of the folder it was listed in:
+// "." and "..", other runs of dots and blanks (they resolve to a parent), or
+// a name holding a separator. Windows keeps names in Unicode and the ANSI
+// conversion turns characters the code page lacks into a best fit: the won
+// sign (949) and the yen sign (932) arrive as 0x5C, so "..₩..₩WINDOWS"
+// listed in a user's own folder would otherwise lead the walk out of the tree.
+bool IsForeignName(Platform& os, const std::string& name) {
+    return name.find_first_not_of(". ") == std::string::npos || HoldsSingleByte(os, name, "\\/");
+}
+
 // Empties `folder` (which ends with a backslash). Entries that cannot be
 // removed stay, and so do the folders above them.
 void EmptyTree(Platform& os, const std::string& folder) {
@@ -75,7 +86,7 @@ void EmptyTree(Platform& os, const std::string& folder) {
     const unique_hfind find(os, os.FindFirstEntry(folder + "*.*", &entry));
     if (!find) return;
     do {
-        if (entry.name == "." || entry.name == "..") continue;
+        if (IsForeignName(os, entry.name)) continue;
         const std::string full = folder + entry.name;
         if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY_BIT) != 0) {
             // A folder link is removed as a link and never entered: its
