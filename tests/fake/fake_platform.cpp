@@ -64,10 +64,6 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-std::string WithSeparator(const std::string& path) {
-    return (!path.empty() && path.back() == '\\') ? path : path + "\\";
-}
-
 }  // namespace
 
 FakePlatform::FakePlatform() {
@@ -128,12 +124,26 @@ bool FakePlatform::EndsWithBackslash(const std::string& text) const {
     return parts.size() > 1 && parts.back().empty();
 }
 
+// A trailing 0x5C may be the second byte of a character (code page 932):
+// only a backslash of its own is a separator.
+std::string FakePlatform::WithSeparator(const std::string& path) const {
+    return EndsWithBackslash(path) ? path : path + "\\";
+}
+
 std::size_t FakePlatform::CharacterCount(const std::string& text) const {
     std::size_t count = 0;
     for (std::size_t i = 0; i < text.size(); ++i, ++count) {
         if (LeadByte(static_cast<std::uint8_t>(text[i])) && i + 1 < text.size()) ++i;
     }
     return count;
+}
+
+bool FakePlatform::IsWindowsNt() { return !Enter("IsWindowsNt", "").fail && windowsNt_; }
+
+bool FakePlatform::IsDbcsEnabled() { return !Enter("IsDbcsEnabled", "").fail && dbcsEnabled_; }
+
+bool FakePlatform::IsLeadByte(std::uint8_t byte) {
+    return !Enter("IsLeadByte", Hex(byte, 2)).fail && LeadByte(byte);
 }
 
 void FakePlatform::SetCodePage(int codePage) {
@@ -293,12 +303,22 @@ void FakePlatform::RemoveKey(KeyHandle root, const std::string& path) {
     long code = 0;
     const auto node = FindKey(RootNode(root), path, &code);
     if (!node || node->parent == nullptr) return;
+    Unlink(node);
+}
+
+void FakePlatform::Unlink(const std::shared_ptr<KeyNode>& node) {
+    KeyNode* parent = node->parent;
+    const std::string slot = Fold(node->name);
+    // Open handles may outlive every key above the one they hold, so a
+    // deleted key keeps its full path as its name and forgets its parent.
     std::function<void(KeyNode&)> mark = [&](KeyNode& key) {
-        key.deleted = true;
         for (auto& child : key.subkeys) mark(*child.second);
+        key.deleted = true;
+        key.name = KeyPath(key);
+        key.parent = nullptr;
     };
     mark(*node);
-    node->parent->subkeys.erase(Fold(node->name));
+    parent->subkeys.erase(slot);
 }
 
 bool FakePlatform::KeyExists(KeyHandle root, const std::string& path) const {
@@ -322,6 +342,22 @@ std::vector<std::string> FakePlatform::SubkeyNames(KeyHandle root, const std::st
     return names;
 }
 
+std::map<std::string, std::string> FakePlatform::RegistryState() const {
+    std::map<std::string, std::string> state;
+    std::function<void(const KeyNode&)> walk = [&](const KeyNode& node) {
+        std::string entry = "denied " + Hex(node.denied);
+        for (const auto& value : node.values) {
+            entry += "; " + value.second.name + " type " + std::to_string(value.second.type) + " [" +
+                     value.second.bytes + "]";
+        }
+        state[KeyPath(node)] = entry;
+        for (const auto& child : node.subkeys) walk(*child.second);
+    };
+    walk(*hklm_);
+    walk(*hkcu_);
+    return state;
+}
+
 void FakePlatform::DenyKeyAccess(KeyHandle root, const std::string& path,
                                  std::uint32_t deniedBits) {
     MakeKey(root, path)->denied = deniedBits;
@@ -330,6 +366,7 @@ void FakePlatform::DenyKeyAccess(KeyHandle root, const std::string& path,
 long FakePlatform::OpenRegistryKey(KeyHandle base, const std::string& path, std::uint32_t access,
                                    KeyHandle* out) {
     const std::string label = KeyPathFor(base, path);
+    const CallPlan plan = Enter("OpenRegistryKey", label);
     std::uint32_t baseAccess = 0;
     const auto baseNode = KeyOf(base, &baseAccess);
     long code = ERROR_SUCCESS_CODE;
@@ -337,6 +374,8 @@ long FakePlatform::OpenRegistryKey(KeyHandle base, const std::string& path, std:
         code = ERROR_INVALID_HANDLE_CODE;
     } else if (baseNode->deleted) {
         code = ERROR_KEY_DELETED_CODE;
+    } else if (plan.fail) {
+        code = ERROR_GEN_FAILURE_CODE;
     } else if (!Injected("OpenRegistryKey", label, &code)) {
         const auto node = FindKey(baseNode, path, &code);
         if (node && (access & node->denied) != 0) {
@@ -355,18 +394,23 @@ long FakePlatform::OpenRegistryKey(KeyHandle base, const std::string& path, std:
 
 long FakePlatform::QueryRegistryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
                                       std::uint8_t* data, std::uint32_t* size) {
+    const CallPlan plan = Enter("QueryRegistryValue", KeyPathFor(key, "") + " [" + name + "] " +
+                                                          (data == nullptr ? "size" : "data"));
     std::uint32_t access = 0;
     const auto node = KeyOf(key, &access);
     if (!node) return ERROR_INVALID_HANDLE_CODE;
     if (node->deleted) return ERROR_KEY_DELETED_CODE;
     if ((access & KEY_QUERY_VALUE_BIT) == 0) return ERROR_ACCESS_DENIED_CODE;
+    if (plan.fail) return ERROR_GEN_FAILURE_CODE;
     long code = 0;
     if (Injected("QueryRegistryValue", name, &code)) return code;
     if (data != nullptr && Injected("QueryRegistryValueData", name, &code)) return code;
     const auto it = node->values.find(Fold(name));
     if (it == node->values.end()) return ERROR_FILE_NOT_FOUND_CODE;
     if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER_CODE;
-    const KeyValue& value = it->second;
+    MarkAnswered(plan);
+    KeyValue value = it->second;
+    value.type = OddValue(plan, value.type, &value.bytes);
     const auto needed = static_cast<std::uint32_t>(value.bytes.size());
     if (type != nullptr) *type = value.type;
     if (data == nullptr) {
@@ -384,11 +428,13 @@ long FakePlatform::QueryRegistryValue(KeyHandle key, const std::string& name, st
 
 long FakePlatform::QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
                                         std::uint32_t* maxSubkeyLen) {
+    const CallPlan plan = Enter("QueryRegistryKeyInfo", KeyPathFor(key, ""));
     std::uint32_t access = 0;
     const auto node = KeyOf(key, &access);
     if (!node) return ERROR_INVALID_HANDLE_CODE;
     if (node->deleted) return ERROR_KEY_DELETED_CODE;
     if ((access & KEY_QUERY_VALUE_BIT) == 0) return ERROR_ACCESS_DENIED_CODE;
+    if (plan.fail) return ERROR_GEN_FAILURE_CODE;
     long code = 0;
     if (Injected("QueryRegistryKeyInfo", KeyPath(*node), &code)) return code;
     std::size_t longest = 0;
@@ -396,25 +442,50 @@ long FakePlatform::QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
         const std::string& name = entry.second->name;
         longest = std::max(longest, lengthInCharacters_ ? CharacterCount(name) : name.size());
     }
-    if (subkeys != nullptr) *subkeys = static_cast<std::uint32_t>(node->subkeys.size());
+    std::size_t count = node->subkeys.size();
+    MarkAnswered(plan);
+    if (plan.odd && plan.kind == OddData::kEmpty) count = longest = 0;
+    if (plan.odd && plan.kind == OddData::kOneByte) longest = 1;
+    if (plan.odd && plan.kind == OddData::kHuge) {
+        // More subkeys than there are, each longer than any name can be.
+        count += 1000;
+        longest = 0x10000;
+    }
+    if (subkeys != nullptr) *subkeys = static_cast<std::uint32_t>(count);
     if (maxSubkeyLen != nullptr) *maxSubkeyLen = static_cast<std::uint32_t>(longest);
     return ERROR_SUCCESS_CODE;
 }
 
 long FakePlatform::EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* name,
                                       std::uint32_t* nameLen) {
+    const CallPlan plan = Enter("EnumRegistrySubkey", KeyPathFor(key, "") + " #" + std::to_string(index));
     std::uint32_t access = 0;
     const auto node = KeyOf(key, &access);
     if (!node) return ERROR_INVALID_HANDLE_CODE;
     if (node->deleted) return ERROR_KEY_DELETED_CODE;
     if ((access & KEY_ENUMERATE_SUB_KEYS_BIT) == 0) return ERROR_ACCESS_DENIED_CODE;
+    if (plan.fail) return ERROR_GEN_FAILURE_CODE;
     long code = 0;
     if (Injected("EnumRegistrySubkey", KeyPath(*node), &code)) return code;
     if (index >= node->subkeys.size()) return ERROR_NO_MORE_ITEMS_CODE;
     if (name == nullptr || nameLen == nullptr) return ERROR_INVALID_PARAMETER_CODE;
     auto it = node->subkeys.begin();
     std::advance(it, index);
-    const std::string& found = it->second->name;
+    MarkAnswered(plan);
+    const std::string found = OddName(plan, it->second->name);
+    if (plan.odd && plan.kind == OddData::kHuge && *nameLen > 0) {
+        // The buffer filled to the brim and a length far beyond it.
+        std::memset(name, 'x', *nameLen);
+        *nameLen = 0x7FFFFFFF;
+        return ERROR_SUCCESS_CODE;
+    }
+    if (plan.odd && plan.kind == OddData::kNoNul && *nameLen >= found.size()) {
+        // The name without its NUL, the rest of the buffer not cleared.
+        std::memset(name, 'Z', *nameLen);
+        std::memcpy(name, found.data(), found.size());
+        *nameLen = static_cast<std::uint32_t>(found.size());
+        return ERROR_SUCCESS_CODE;
+    }
     if (*nameLen < found.size() + 1) return ERROR_MORE_DATA_CODE;
     std::memcpy(name, found.c_str(), found.size() + 1);
     *nameLen = static_cast<std::uint32_t>(found.size());
@@ -423,6 +494,7 @@ long FakePlatform::EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* 
 
 long FakePlatform::DeleteRegistryKey(KeyHandle base, const std::string& path) {
     const std::string label = KeyPathFor(base, path);
+    const CallPlan plan = Enter("DeleteRegistryKey", label);
     std::uint32_t access = 0;
     const auto baseNode = KeyOf(base, &access);
     long code = ERROR_SUCCESS_CODE;
@@ -430,6 +502,8 @@ long FakePlatform::DeleteRegistryKey(KeyHandle base, const std::string& path) {
         code = ERROR_INVALID_HANDLE_CODE;
     } else if (baseNode->deleted) {
         code = ERROR_KEY_DELETED_CODE;
+    } else if (plan.fail) {
+        code = ERROR_GEN_FAILURE_CODE;
     } else if (!Injected("DeleteRegistryKey", label, &code)) {
         const auto node = FindKey(baseNode, path, &code);
         if (!node) {
@@ -438,8 +512,7 @@ long FakePlatform::DeleteRegistryKey(KeyHandle base, const std::string& path) {
                    !node->subkeys.empty()) {
             code = ERROR_ACCESS_DENIED_CODE;
         } else {
-            node->deleted = true;
-            node->parent->subkeys.erase(Fold(node->name));
+            Unlink(node);
         }
     }
     Log("DeleteKey " + label + " -> " + std::to_string(code));
@@ -447,16 +520,19 @@ long FakePlatform::DeleteRegistryKey(KeyHandle base, const std::string& path) {
 }
 
 long FakePlatform::CloseRegistryKey(KeyHandle key) {
-    if (RootNode(key)) return ERROR_SUCCESS_CODE;
+    const CallPlan plan = Enter("CloseRegistryKey", KeyPathFor(key, ""));
+    if (RootNode(key)) return plan.fail ? ERROR_GEN_FAILURE_CODE : ERROR_SUCCESS_CODE;
     Handle* handle = HandleOf(key, kKey);
     if (handle == nullptr) {
         ++badCloses_;
         Log("CloseKey " + Hex(key) + " -> invalid");
         return ERROR_INVALID_HANDLE_CODE;
     }
-    Log("CloseKey " + KeyPath(*handle->key));
+    Log("CloseKey " + KeyPath(*handle->key) + (plan.fail ? " -> fail" : ""));
+    // A close that reports failure still lets the handle go: there is
+    // nothing the caller could do with it afterwards.
     handles_.erase(key);
-    return ERROR_SUCCESS_CODE;
+    return plan.fail ? ERROR_GEN_FAILURE_CODE : ERROR_SUCCESS_CODE;
 }
 
 // =================================================================== paths
@@ -714,7 +790,7 @@ void FakePlatform::Release(int token) {
 
 void FakePlatform::SetCurrentDirectoryTo(const std::string& path) {
     std::string full = Normalise(path);
-    if (full.size() > 3 && full.back() == '\\') full.pop_back();
+    if (full.size() > 3 && EndsWithBackslash(full)) full.pop_back();
     cwd_ = full;
 }
 
@@ -734,6 +810,25 @@ std::string FakePlatform::FileSnapshot() const {
     return out.str();
 }
 
+std::map<std::string, std::string> FakePlatform::FileState() const {
+    std::map<std::string, std::string> state;
+    std::function<void(const FsNode&)> walk = [&](const FsNode& node) {
+        std::string& entry = state[NodePath(node)];
+        entry = Hex(node.attributes) + " [" + node.bytes + "]";
+        if (!node.linkTarget.empty()) entry += " -> " + node.linkTarget;
+        if (node.linkTarget.empty()) {
+            for (const auto& child : node.children) walk(*child.second);
+        }
+    };
+    for (const auto& root : roots_) walk(*root.second);
+    return state;
+}
+
+bool FakePlatform::IsOpen(const std::string& path) const {
+    const auto node = NodeAt(path, true);
+    return node && node->openCount > 0;
+}
+
 void FakePlatform::SetSpecialFolder(int csidl, const std::string& path) {
     specialFolders_[csidl] = path;
 }
@@ -741,15 +836,17 @@ void FakePlatform::SetSpecialFolder(int csidl, const std::string& path) {
 // ======================================================== files (platform)
 
 std::uint32_t FakePlatform::FileAttributesOf(const std::string& path) {
+    if (Enter("FileAttributesOf", path).fail) return INVALID_FILE_ATTRIBUTES_VALUE;
     if (Injected("FileAttributesOf", Normalise(path))) return INVALID_FILE_ATTRIBUTES_VALUE;
     const auto node = NodeAt(path, false);
     return node ? ReportedAttributes(*node) : INVALID_FILE_ATTRIBUTES_VALUE;
 }
 
 bool FakePlatform::ChangeFileAttributes(const std::string& path, std::uint32_t attributes) {
+    const CallPlan plan = Enter("ChangeFileAttributes", path);
     const Located at = Locate(path, false);
     bool ok = false;
-    if (!Injected("ChangeFileAttributes", at.full) && at.node) {
+    if (!plan.fail && !Injected("ChangeFileAttributes", at.full) && at.node) {
         at.node->attributes =
             (at.node->attributes & ~kSettableAttributes) | (attributes & kSettableAttributes);
         ok = true;
@@ -759,8 +856,9 @@ bool FakePlatform::ChangeFileAttributes(const std::string& path, std::uint32_t a
 }
 
 FindHandle FakePlatform::FindFirstEntry(const std::string& pattern, FindEntry* entry) {
+    const CallPlan plan = Enter("FindFirstEntry", pattern);
     Log("FindFirst " + pattern);
-    if (Injected("FindFirstEntry", Normalise(pattern))) return kInvalidHandle;
+    if (plan.fail || Injected("FindFirstEntry", Normalise(pattern))) return kInvalidHandle;
     const auto parts = SplitBackslash(pattern);
     const std::string& name = parts.back();
     if (name.empty()) return kInvalidHandle;
@@ -787,6 +885,8 @@ FindHandle FakePlatform::FindFirstEntry(const std::string& pattern, FindEntry* e
         if (at.node && at.parent) handle.entries.push_back(EntryOf(at.node->name, *at.node));
     }
     if (handle.entries.empty()) return kInvalidHandle;
+    MarkAnswered(plan);
+    Corrupt(plan, &handle.entries[0]);
     *entry = handle.entries[0];
     handle.next = 1;
     handle.path = pattern;
@@ -795,24 +895,30 @@ FindHandle FakePlatform::FindFirstEntry(const std::string& pattern, FindEntry* e
 
 bool FakePlatform::FindNextEntry(FindHandle find, FindEntry* entry) {
     Handle* handle = HandleOf(find, kFind);
-    if (handle == nullptr || handle->next >= handle->entries.size()) return false;
-    *entry = handle->entries[handle->next++];
+    const CallPlan plan = Enter("FindNextEntry", handle == nullptr ? Hex(find) : handle->path);
+    if (plan.fail || handle == nullptr || handle->next >= handle->entries.size()) return false;
+    FindEntry next = handle->entries[handle->next++];
+    MarkAnswered(plan);
+    Corrupt(plan, &next);
+    *entry = next;
     return true;
 }
 
 bool FakePlatform::CloseFind(FindHandle find) {
+    const CallPlan plan = Enter("CloseFind", Hex(find));
     if (HandleOf(find, kFind) == nullptr) {
         ++badCloses_;
         return false;
     }
-    handles_.erase(find);
-    return true;
+    handles_.erase(find);  // gone even when the close reports failure
+    return !plan.fail;
 }
 
 bool FakePlatform::RemoveFile(const std::string& path) {
+    const CallPlan plan = Enter("RemoveFile", path);
     const Located at = Locate(path, false);
     bool ok = false;
-    if (!Injected("RemoveFile", at.full) && at.node && at.parent && !at.node->IsFolder() &&
+    if (!plan.fail && !Injected("RemoveFile", at.full) && at.node && at.parent && !at.node->IsFolder() &&
         (at.node->attributes & ATTR_READONLY) == 0 && at.node->openCount == 0) {
         at.parent->children.erase(Fold(at.name));
         ok = true;
@@ -822,9 +928,10 @@ bool FakePlatform::RemoveFile(const std::string& path) {
 }
 
 bool FakePlatform::RemoveEmptyDirectory(const std::string& path) {
+    const CallPlan plan = Enter("RemoveEmptyDirectory", path);
     const Located at = Locate(path, false);
     bool ok = false;
-    if (!Injected("RemoveEmptyDirectory", at.full) && at.node && at.parent &&
+    if (!plan.fail && !Injected("RemoveEmptyDirectory", at.full) && at.node && at.parent &&
         at.node->IsFolder() && (at.node->attributes & ATTR_READONLY) == 0 &&
         (!at.node->linkTarget.empty() || at.node->children.empty())) {
         // A link goes as a link; its target keeps its contents.
@@ -836,9 +943,10 @@ bool FakePlatform::RemoveEmptyDirectory(const std::string& path) {
 }
 
 FileHandle FakePlatform::CreateFileForWriting(const std::string& path) {
+    const CallPlan plan = Enter("CreateFileForWriting", path);
     const Located at = Locate(path, false);
     std::shared_ptr<FsNode> node;
-    if (!Injected("CreateFileForWriting", at.full) && at.parent) {
+    if (!plan.fail && !Injected("CreateFileForWriting", at.full) && at.parent) {
         node = at.node;
         constexpr std::uint32_t kRefused = ATTR_DIRECTORY | ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM;
         if (node && ((node->attributes & kRefused) != 0 || node->openCount > 0)) {
@@ -867,12 +975,14 @@ FileHandle FakePlatform::CreateFileForWriting(const std::string& path) {
 bool FakePlatform::WriteToFile(FileHandle file, const void* data, std::uint32_t size,
                                std::uint32_t* written) {
     Handle* handle = HandleOf(file, kFile);
+    const CallPlan plan = Enter("WriteToFile", handle == nullptr ? Hex(file) : handle->path);
     if (written != nullptr) *written = 0;
     if (handle == nullptr) {
         Log("WriteFile " + Hex(file) + " -> invalid");
         return false;
     }
-    if (Injected("WriteToFile", handle->path)) {
+    MarkAnswered(plan);
+    if (plan.fail || Injected("WriteToFile", handle->path)) {
         Log("WriteFile " + handle->path + " " + std::to_string(size) + " -> fail");
         return false;
     }
@@ -881,6 +991,7 @@ bool FakePlatform::WriteToFile(FileHandle file, const void* data, std::uint32_t 
         count = std::min(size, static_cast<std::uint32_t>(shortWrite_));
         shortWrite_ = -1;
     }
+    if (plan.odd) count = std::min(size, plan.kind == OddData::kOneByte ? 1u : 0u);
     handle->file->bytes.append(static_cast<const char*>(data), count);
     if (written != nullptr) *written = count;
     Log("WriteFile " + handle->path + " " + std::to_string(size) + " -> " + std::to_string(count));
@@ -888,6 +999,7 @@ bool FakePlatform::WriteToFile(FileHandle file, const void* data, std::uint32_t 
 }
 
 bool FakePlatform::CloseFile(FileHandle file) {
+    const CallPlan plan = Enter("CloseFile", Hex(file));
     Handle* handle = HandleOf(file, kFile);
     if (handle == nullptr) {
         ++badCloses_;
@@ -895,30 +1007,34 @@ bool FakePlatform::CloseFile(FileHandle file) {
         return false;
     }
     --handle->file->openCount;
-    Log("CloseFile " + handle->path);
-    handles_.erase(file);
-    return true;
+    Log("CloseFile " + handle->path + (plan.fail ? " -> fail" : ""));
+    handles_.erase(file);  // gone even when the close reports failure
+    return !plan.fail;
 }
 
 std::string FakePlatform::TempFolderPath() {
-    if (Injected("TempFolderPath", "")) return std::string();
-    return tempPath_;
+    const CallPlan plan = Enter("TempFolderPath", "");
+    if (plan.fail || Injected("TempFolderPath", "")) return std::string();
+    if (!tempPath_.empty()) MarkAnswered(plan);
+    return tempPath_.empty() ? tempPath_ : CorruptPath(plan, tempPath_);
 }
 
 bool FakePlatform::ChangeCurrentDirectory(const std::string& path) {
+    const CallPlan plan = Enter("ChangeCurrentDirectory", path);
     const auto node = NodeAt(path, true);
-    const bool ok = !Injected("ChangeCurrentDirectory", Normalise(path)) && node && node->IsFolder();
+    const bool ok = !plan.fail && !Injected("ChangeCurrentDirectory", Normalise(path)) && node && node->IsFolder();
     if (ok) SetCurrentDirectoryTo(path);
     Log("SetCurrentDir " + path + (ok ? " -> ok" : " -> fail"));
     return ok;
 }
 
 std::string FakePlatform::FullPathOf(const std::string& path) {
-    if (Injected("FullPathOf", path)) return std::string();
+    if (Enter("FullPathOf", path).fail || Injected("FullPathOf", path)) return std::string();
     return Normalise(path);
 }
 
 bool FakePlatform::ConvertsToLocalDosTime(std::uint64_t fileTime) {
+    if (Enter("ConvertsToLocalDosTime", std::to_string(fileTime)).fail) return false;
     if (Injected("ConvertsToLocalDosTime", "")) return false;
     if (fileTime >= 0x8000000000000000ull) return false;
     const std::int64_t local =
@@ -927,9 +1043,12 @@ bool FakePlatform::ConvertsToLocalDosTime(std::uint64_t fileTime) {
 }
 
 std::string FakePlatform::SpecialFolderPath(int csidl) {
-    if (Injected("SpecialFolderPath", std::to_string(csidl))) return std::string();
+    const CallPlan plan = Enter("SpecialFolderPath", std::to_string(csidl));
+    if (plan.fail || Injected("SpecialFolderPath", std::to_string(csidl))) return std::string();
     const auto it = specialFolders_.find(csidl);
-    return it == specialFolders_.end() ? std::string() : it->second;
+    if (it == specialFolders_.end() || it->second.empty()) return std::string();
+    MarkAnswered(plan);
+    return CorruptPath(plan, it->second);
 }
 
 // =============================================================== resources
@@ -939,23 +1058,29 @@ void FakePlatform::AddResource(ModuleHandle module, const std::string& type,
     resources_.push_back(Resource{module, type, name, bytes});
 }
 
+ModuleHandle FakePlatform::OwnModule() { return Enter("OwnModule", "").fail ? 0 : kOwnModule; }
+
 ResourceInfo FakePlatform::FindResourceIn(ModuleHandle module, const std::string& name,
                                           const std::string& type) {
-    if (Injected("FindResourceIn", name)) return 0;
+    const CallPlan plan = Enter("FindResourceIn", type + "/" + name);
+    if (plan.fail || Injected("FindResourceIn", name)) return 0;
     for (std::size_t i = 0; i < resources_.size(); ++i) {
         const Resource& resource = resources_[i];
         if (resource.module == module && Fold(resource.name) == Fold(name) &&
             Fold(resource.type) == Fold(type)) {
-            return 0x70000 + i;
+            MarkAnswered(plan);
+            // A handle that names no resource at all.
+            return plan.odd ? 0x0BAD0 : 0x70000 + i;
         }
     }
     return 0;
 }
 
 ResourceData FakePlatform::LoadResourceData(ModuleHandle module, ResourceInfo info) {
+    const CallPlan plan = Enter("LoadResourceData", Hex(info));
     const std::size_t index = info - 0x70000;
     if (info < 0x70000 || index >= resources_.size() || resources_[index].module != module) return 0;
-    if (Injected("LoadResourceData", resources_[index].name)) return 0;
+    if (plan.fail || Injected("LoadResourceData", resources_[index].name)) return 0;
     Handle handle;
     handle.kind = kResource;
     handle.resource = index;
@@ -964,20 +1089,23 @@ ResourceData FakePlatform::LoadResourceData(ModuleHandle module, ResourceInfo in
 }
 
 std::uint32_t FakePlatform::ResourceSize(ModuleHandle module, ResourceInfo info) {
+    const CallPlan plan = Enter("ResourceSize", Hex(info));
     const std::size_t index = info - 0x70000;
     if (info < 0x70000 || index >= resources_.size() || resources_[index].module != module) return 0;
-    if (Injected("ResourceSize", resources_[index].name)) return 0;
+    if (plan.fail || Injected("ResourceSize", resources_[index].name)) return 0;
     return static_cast<std::uint32_t>(resources_[index].bytes.size());
 }
 
 const void* FakePlatform::LockResourceData(ResourceData data) {
+    const CallPlan plan = Enter("LockResourceData", Hex(data));
     Handle* handle = HandleOf(data, kResource);
     if (handle == nullptr) return nullptr;
-    if (Injected("LockResourceData", resources_[handle->resource].name)) return nullptr;
+    if (plan.fail || Injected("LockResourceData", resources_[handle->resource].name)) return nullptr;
     return resources_[handle->resource].bytes.data();
 }
 
 void FakePlatform::ReleaseResourceData(ResourceData data) {
+    Enter("ReleaseResourceData", Hex(data));
     Handle* handle = HandleOf(data, kResource);
     if (handle == nullptr) {
         ++badCloses_;
@@ -1034,8 +1162,9 @@ std::string FakePlatform::ResolveProgram(const ProcessStart& request) const {
 }
 
 bool FakePlatform::StartProcess(const ProcessStart& request, StartedProcess* started) {
+    const CallPlan plan = Enter("StartProcess", request.commandLine);
     std::string program;
-    if (!Injected("StartProcess", request.commandLine)) program = ResolveProgram(request);
+    if (!plan.fail && !Injected("StartProcess", request.commandLine)) program = ResolveProgram(request);
     Log("StartProcess app=" + request.applicationName + " cmd=" + request.commandLine + " -> " +
         (program.empty() ? std::string("fail") : program));
     if (program.empty()) return false;
@@ -1063,7 +1192,12 @@ bool FakePlatform::StartProcess(const ProcessStart& request, StartedProcess* sta
 }
 
 std::uint32_t FakePlatform::WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) {
+    const CallPlan plan = Enter("WaitUntilInputIdle", Hex(process));
     Handle* handle = HandleOf(process, kProcess);
+    if (plan.fail) {
+        Log("WaitInputIdle " + Hex(process) + " -> fail");
+        return kWaitFailed;
+    }
     if (handle == nullptr) {
         Log("WaitInputIdle " + Hex(process) + " -> invalid");
         return kWaitFailed;
@@ -1073,6 +1207,11 @@ std::uint32_t FakePlatform::WaitUntilInputIdle(ProcessHandle process, std::uint3
 }
 
 std::uint32_t FakePlatform::WaitUntilSignalled(ProcessHandle handleValue, std::uint32_t timeoutMs) {
+    if (Enter("WaitUntilSignalled", Hex(handleValue)).fail) {
+        // The wait gives up; the process runs on, its effect not yet done.
+        Log("WaitEnd " + Hex(handleValue) + " -> fail");
+        return kWaitFailed;
+    }
     Handle* handle = HandleOf(handleValue, kProcess);
     if (handle == nullptr) handle = HandleOf(handleValue, kThread);
     if (handle == nullptr) {
@@ -1096,6 +1235,7 @@ std::uint32_t FakePlatform::WaitUntilSignalled(ProcessHandle handleValue, std::u
 }
 
 bool FakePlatform::CloseProcessHandle(ProcessHandle handleValue) {
+    const CallPlan plan = Enter("CloseProcessHandle", Hex(handleValue));
     const auto it = handles_.find(handleValue);
     if (it == handles_.end() || (it->second.kind != kProcess && it->second.kind != kThread)) {
         ++badCloses_;
@@ -1103,12 +1243,13 @@ bool FakePlatform::CloseProcessHandle(ProcessHandle handleValue) {
         return false;
     }
     Log(std::string("CloseProcessHandle ") + (it->second.kind == kProcess ? "process#" : "thread#") +
-        std::to_string(it->second.process));
-    handles_.erase(it);
-    return true;
+        std::to_string(it->second.process) + (plan.fail ? " -> fail" : ""));
+    handles_.erase(it);  // gone even when the close reports failure
+    return !plan.fail;
 }
 
 void FakePlatform::Pause(std::uint32_t milliseconds) {
+    Enter("Pause", std::to_string(milliseconds));
     pauses_.push_back(milliseconds);
     Log("Pause " + std::to_string(milliseconds));
 }
@@ -1166,7 +1307,13 @@ std::string FakePlatform::Describe(WindowHandle handle) const {
     return handle == kDesktop ? std::string("desktop") : Hex(handle);
 }
 
+WindowHandle FakePlatform::DesktopWindow() { return Enter("DesktopWindow", "").fail ? 0 : kDesktop; }
+
 WindowHandle FakePlatform::RelatedWindow(WindowHandle handle, std::uint32_t command) {
+    if (Enter("RelatedWindow", Describe(handle) + " " + std::to_string(command)).fail) {
+        AfterWindowCall(handle, "RelatedWindow");
+        return 0;
+    }
     constexpr std::uint32_t kFirst = 0, kLast = 1, kNext = 2, kPrev = 3, kChild = 5;
     std::vector<WindowHandle> live;
     for (const Window& window : windows_) {
@@ -1202,8 +1349,9 @@ WindowHandle FakePlatform::RelatedWindow(WindowHandle handle, std::uint32_t comm
 }
 
 bool FakePlatform::IsLiveWindow(WindowHandle handle) {
-    if (handle == kDesktop) return true;
-    const bool live = LiveWindow(handle) != nullptr;
+    const bool fail = Enter("IsLiveWindow", Describe(handle)).fail;
+    if (handle == kDesktop) return !fail;
+    const bool live = !fail && LiveWindow(handle) != nullptr;
     AfterWindowCall(handle, "IsLiveWindow");
     return live;
 }
@@ -1221,26 +1369,38 @@ int CopyCut(const std::string& text, char* buffer, int size) {
 }  // namespace
 
 int FakePlatform::ClassNameOf(WindowHandle handle, char* buffer, int size) {
+    const CallPlan plan = Enter("ClassNameOf", Describe(handle));
     int copied = 0;
-    if (handle == kDesktop) {
+    if (plan.fail) {
+        // a failed fetch leaves the buffer as it was
+    } else if (handle == kDesktop) {
         copied = CopyCut("#32769", buffer, size);
     } else if (const Window* window = LiveWindow(handle)) {
-        copied = CopyCut(window->className, buffer, size);
+        MarkAnswered(plan);
+        copied = plan.odd ? CorruptText(plan, window->className, buffer, size)
+                          : CopyCut(window->className, buffer, size);
     }
     AfterWindowCall(handle, "ClassNameOf");
     return copied;
 }
 
 int FakePlatform::WindowTextOf(WindowHandle handle, char* buffer, int size) {
+    const CallPlan plan = Enter("WindowTextOf", Describe(handle));
     int copied = 0;
-    if (const Window* window = LiveWindow(handle)) copied = CopyCut(window->text, buffer, size);
+    const Window* window = plan.fail ? nullptr : LiveWindow(handle);
+    if (window != nullptr) {
+        MarkAnswered(plan);
+        copied = plan.odd ? CorruptText(plan, window->text, buffer, size)
+                          : CopyCut(window->text, buffer, size);
+    }
     AfterWindowCall(handle, "WindowTextOf");
     return copied;
 }
 
 bool FakePlatform::PostMessageTo(WindowHandle handle, std::uint32_t message, std::uintptr_t wParam,
                                  std::intptr_t lParam) {
-    const bool live = LiveWindow(handle) != nullptr;
+    const bool fail = Enter("PostMessageTo", Describe(handle)).fail;
+    const bool live = !fail && LiveWindow(handle) != nullptr;
     if (live) posts_.push_back(PostRecord{handle, message, wParam, lParam});
     Log("PostMessage " + Describe(handle) + " " + Hex(message, 4) + (live ? "" : " -> fail"));
     return live;
@@ -1248,8 +1408,10 @@ bool FakePlatform::PostMessageTo(WindowHandle handle, std::uint32_t message, std
 
 int FakePlatform::ShowMessageBox(WindowHandle owner, const std::string& text,
                                  const std::string& caption, std::uint32_t style) {
+    const bool fail = Enter("ShowMessageBox", text).fail;
     int answer = 0;
-    if (!answers_.empty()) {
+    // A box that fails to show (0) takes no scripted answer: nobody saw it.
+    if (!fail && !answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
     }
@@ -1290,6 +1452,8 @@ std::string FakePlatform::Dump() const {
         out << "  " << Hex(static_cast<std::uint64_t>(folder.first), 4) << " "
             << Printable(folder.second) << "\n";
     }
+    out << "--- platform calls: " << calls_.size() << ", faults applied: " << faultsApplied_
+        << (budgetExceeded_ ? ", call budget exceeded" : "") << "\n";
     out << "--- open handles: " << handles_.size() << ", bad closes: " << badCloses_ << "\n";
     for (const auto& handle : handles_) {
         out << "  " << Hex(handle.first) << " kind " << handle.second.kind;

@@ -5,7 +5,9 @@
 // tests/contract that also runs against the real Win32 implementation.
 //
 // Not a mock: tests set up state, run the logic, then look at the state and
-// at the ordered event log. Failures are injected as data (FailNext, FailWhen).
+// at the ordered event log. Failures are injected as data: by operation and
+// subject (FailNext, FailWhen), or by call number (FailCall, CorruptCall),
+// which lets a test fail every call of a run in turn.
 #pragma once
 
 #include <cstdint>
@@ -66,6 +68,27 @@ struct BoxRecord {
     int answer = 0;
 };
 
+// Odd answers a read can give instead of the true one (CorruptCall). Each
+// operation reads them in its own terms; OddDataFor lists which apply.
+enum class OddData {
+    kWrongType,  // a value of a non-text type; an entry or attributes with the directory bit flipped
+    kEmpty,      // size 0: an empty value, name, text or path
+    kOneByte,    // only the first byte
+    kNoNul,      // the text without its terminating NUL (or the buffer filled to the brim)
+    kHuge,       // far more than any buffer holds (1 MiB values, 1000-byte names and paths)
+    kGarbage,    // bytes that make no sense: lone lead bytes, 0x5C after a lead byte, a NUL inside
+    kTraversal,  // a name or path that climbs out of where it was found ("..\\..", a leading backslash)
+};
+const char* OddDataName(OddData kind);
+
+// One Platform call as the fake saw it, numbered from 1 in call order.
+struct CallRecord {
+    std::size_t number = 0;
+    std::string operation;  // the Platform method's name
+    std::string subject;    // what the call was about (path, key, value, command line...)
+    bool answered = false;  // it succeeded with data that an odd answer could replace
+};
+
 struct PostRecord {
     WindowHandle window = 0;
     std::uint32_t message = 0;
@@ -97,6 +120,9 @@ public:
     bool KeyExists(KeyHandle root, const std::string& path) const;
     bool ValueExists(KeyHandle root, const std::string& keyPath, const std::string& name) const;
     std::vector<std::string> SubkeyNames(KeyHandle root, const std::string& path) const;
+    // Every key by raw path ("HKLM\\SOFTWARE\\..."), with its values and
+    // denied bits in one comparable string per key.
+    std::map<std::string, std::string> RegistryState() const;
     // Opening the key with any of these access bits fails with ERROR_ACCESS_DENIED;
     // DELETE_BIT also makes RegDeleteKey fail.
     void DenyKeyAccess(KeyHandle root, const std::string& path, std::uint32_t deniedBits);
@@ -125,6 +151,11 @@ public:
     // Every entry below the roots with its attributes and size, one a line:
     // compare two snapshots to prove nothing else changed.
     std::string FileSnapshot() const;
+    // The same, by raw path ("C:\\a\\b"): attributes, bytes and link target
+    // in one comparable string per entry. Link targets are not entered.
+    std::map<std::string, std::string> FileState() const;
+    // Whether a file is open (a handle of the program or HoldOpen).
+    bool IsOpen(const std::string& path) const;
     // Minutes between UTC and local time, for ConvertsToLocalDosTime.
     void SetLocalTimeBias(std::int64_t minutes) { biasMinutes_ = minutes; }
 
@@ -176,6 +207,29 @@ public:
     // The next write to a file writes only `bytes` bytes and still reports success.
     void ShortenNextWrite(std::uint32_t bytes) { shortWrite_ = static_cast<std::int64_t>(bytes); }
 
+    // --- Failure injection by call number. Every Platform call is counted and
+    // recorded; a run repeated on a fresh fake makes the same calls in the
+    // same order, so call `number` of one run is call `number` of the next.
+    const std::vector<CallRecord>& Calls() const { return calls_; }
+    // Call `number` fails the way its operation fails on Windows (an error
+    // code, an invalid handle, false, 0 or ""). A failing close still closes.
+    void FailCall(std::size_t number);
+    // Call `number` answers with odd data of `kind` when it has data to give.
+    void CorruptCall(std::size_t number, OddData kind);
+    // Whether FailCall means anything for this operation (Sleep and
+    // FreeResource have no way to fail).
+    static bool CanFail(const std::string& operation);
+    // The odd answers that this operation can give.
+    static std::vector<OddData> OddDataFor(const std::string& operation);
+    // Beyond `calls` calls every call fails, so a runaway loop ends;
+    // BudgetExceeded() then tells. 0: no limit.
+    void SetCallBudget(std::size_t calls) { budget_ = calls; }
+    bool BudgetExceeded() const { return budgetExceeded_; }
+    // Runs before every Platform call acts (for checks at the moment of a call).
+    void OnEveryCall(std::function<void(const CallRecord&)> observer) { observer_ = std::move(observer); }
+    // Planned faults that were applied so far.
+    std::size_t FaultsApplied() const { return faultsApplied_; }
+
     // --- The event log: "Kind details", in call order.
     const std::vector<std::string>& Events() const { return events_; }
     std::vector<std::string> EventsOf(const std::vector<std::string>& kinds) const;
@@ -200,9 +254,9 @@ public:
     long DeleteRegistryKey(KeyHandle base, const std::string& path) override;
     long CloseRegistryKey(KeyHandle key) override;
 
-    bool IsWindowsNt() override { return windowsNt_; }
-    bool IsDbcsEnabled() override { return dbcsEnabled_; }
-    bool IsLeadByte(std::uint8_t byte) override { return LeadByte(byte); }
+    bool IsWindowsNt() override;
+    bool IsDbcsEnabled() override;
+    bool IsLeadByte(std::uint8_t byte) override;
 
     std::uint32_t FileAttributesOf(const std::string& path) override;
     bool ChangeFileAttributes(const std::string& path, std::uint32_t attributes) override;
@@ -222,7 +276,7 @@ public:
 
     std::string SpecialFolderPath(int csidl) override;
 
-    ModuleHandle OwnModule() override { return kOwnModule; }
+    ModuleHandle OwnModule() override;
     ResourceInfo FindResourceIn(ModuleHandle module, const std::string& name,
                                 const std::string& type) override;
     ResourceData LoadResourceData(ModuleHandle module, ResourceInfo info) override;
@@ -236,7 +290,7 @@ public:
     bool CloseProcessHandle(ProcessHandle handle) override;
     void Pause(std::uint32_t milliseconds) override;
 
-    WindowHandle DesktopWindow() override { return kDesktop; }
+    WindowHandle DesktopWindow() override;
     WindowHandle RelatedWindow(WindowHandle window, std::uint32_t command) override;
     bool IsLiveWindow(WindowHandle window) override;
     int ClassNameOf(WindowHandle window, char* buffer, int size) override;
@@ -310,6 +364,12 @@ private:
         std::function<bool(const std::string&)> predicate;
         long code = ERROR_GEN_FAILURE_CODE;
     };
+    struct CallPlan {
+        std::size_t number = 0;
+        bool fail = false;
+        bool odd = false;
+        OddData kind = OddData::kEmpty;
+    };
     struct Resource {
         ModuleHandle module = 0;
         std::string type;
@@ -330,6 +390,7 @@ private:
     std::string Fold(const std::string& text) const;
     std::vector<std::string> SplitBackslash(const std::string& text) const;
     bool EndsWithBackslash(const std::string& text) const;
+    std::string WithSeparator(const std::string& path) const;
 
     // Registry.
     std::shared_ptr<KeyNode> RootNode(KeyHandle root) const;
@@ -339,6 +400,8 @@ private:
     std::shared_ptr<KeyNode> MakeKey(KeyHandle root, const std::string& path);
     std::string KeyPath(const KeyNode& node) const;
     std::string KeyPathFor(KeyHandle base, const std::string& path) const;
+    // Takes a key and its subtree out of the tree (RegDeleteKey, RemoveKey).
+    void Unlink(const std::shared_ptr<KeyNode>& node);
 
     // Files.
     std::string Normalise(const std::string& path) const;
@@ -356,6 +419,14 @@ private:
     std::uintptr_t NewHandle(Handle handle);
     Handle* HandleOf(std::uintptr_t value, int kind);
     bool Injected(const std::string& operation, const std::string& subject, long* code = nullptr);
+    // Counts and records a Platform call; returns what is planned for it.
+    CallPlan Enter(const char* operation, const std::string& subject);
+    void MarkAnswered(const CallPlan& plan);
+    void Corrupt(const CallPlan& plan, FindEntry* entry);
+    std::string CorruptPath(const CallPlan& plan, const std::string& path) const;
+    int CorruptText(const CallPlan& plan, const std::string& text, char* buffer, int size);
+    std::uint32_t OddValue(const CallPlan& plan, std::uint32_t type, std::string* bytes) const;
+    std::string OddName(const CallPlan& plan, const std::string& name) const;
     void Log(const std::string& line) { events_.push_back(line); }
     void AfterWindowCall(WindowHandle window, const std::string& operation);
     Window* LiveWindow(WindowHandle window);
@@ -390,6 +461,12 @@ private:
     std::vector<std::uint32_t> pauses_;
 
     std::vector<Injection> injections_;
+    std::vector<CallRecord> calls_;
+    std::map<std::size_t, CallPlan> plans_;
+    std::size_t budget_ = 0;
+    bool budgetExceeded_ = false;
+    std::size_t faultsApplied_ = 0;
+    std::function<void(const CallRecord&)> observer_;
     std::map<std::uintptr_t, Handle> handles_;
     std::uintptr_t nextHandle_ = 0x1000;
     std::size_t badCloses_ = 0;

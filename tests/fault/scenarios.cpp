@@ -1,0 +1,118 @@
+#include "scenarios.h"
+
+#include "machine.h"
+
+namespace nuben::fault {
+namespace {
+
+using test::HKLM;
+constexpr KeyHandle HKCU = HKEY_CURRENT_USER_ROOT;
+constexpr int kYes = 6;
+constexpr int kNo = 7;
+
+const std::string kApp = test::kProgramFiles + "\\누벤";
+const std::string kShortcut = test::kDesktop + "\\누벤.lnk";
+const std::string kGroup = test::kPrograms + "\\누벤 2.0";
+const std::string kUninstaller = test::kProgramFiles + "\\NU-BEN\\unins000.exe";
+
+bool Within(const std::string& path, const std::string& root) {
+    return path == root || path.rfind(root + "\\", 0) == 0;
+}
+
+void InstallVersion20(fake::FakePlatform& os) {
+    os.SetText(HKLM, test::kV20Key, "DisplayName", "누벤 2.0");
+    os.CreateKey(HKLM, test::kV20Key + "\\Details");
+    os.SetText(HKLM, test::kProductKey, "InstallPath", kApp);
+    // A subkey name long enough that the enumeration buffer could also hold
+    // a short name of another key.
+    os.SetText(HKLM, test::kProductKey + "\\Settings", "Theme", "blue");
+    os.MakeFile(kApp + "\\NuBen.exe", "exe", fake::ATTR_READONLY);
+    os.MakeFolder(kApp + "\\data", fake::ATTR_HIDDEN);
+    os.MakeFile(kApp + "\\data\\words.dat", "words",
+                fake::ATTR_READONLY | fake::ATTR_HIDDEN | fake::ATTR_SYSTEM);
+    os.MakeFile(kShortcut, "shortcut");
+    os.MakeFile(kGroup + "\\누벤.lnk", "start");
+    os.MakeFile(kGroup + "\\제거.lnk", "remove");
+}
+
+void InstallBeta(fake::FakePlatform& os, bool uninstallerRemovesIt) {
+    os.SetText(HKLM, test::kBetaKey, "DisplayName", "누벤");
+    os.SetText(HKLM, test::kBetaKey, "UninstallString", UninstallCommand());
+    os.RegisterProgram(
+        kUninstaller,
+        [uninstallerRemovesIt](fake::FakePlatform& machine, const ProcessStart&) {
+            if (uninstallerRemovesIt) machine.RemoveKey(HKLM, test::kBetaKey);
+        },
+        /*effectWhenWaitedFor=*/true);
+}
+
+}  // namespace
+
+const std::vector<Scenario>& LaunchPaths() {
+    static const std::vector<Scenario> paths = {
+        {"NothingInstalled", Layout::kNothing, false, 0},
+        {"BetaDeclined", Layout::kBeta, true, kNo},
+        {"BetaAcceptedAndRemoved", Layout::kBeta, true, kYes},
+        {"BetaAcceptedAndKept", Layout::kBeta, false, kYes},
+        {"Version20Declined", Layout::kVersion20, false, kNo},
+        {"Version20Accepted", Layout::kVersion20, false, kYes},
+    };
+    return paths;
+}
+
+void Furnish(fake::FakePlatform& os, const Scenario& scenario) {
+    test::FurnishTypicalMachine(os);
+
+    // The product's windows, a hidden second copy in other letter case, and
+    // near misses that must never be told to quit.
+    os.AddWindow("TfrmRepMain", "누벤 신고하기");
+    os.AddWindow("TfrmNuBen", "누벤");
+    os.AddWindow("TfrmNuBen", "누벤 베타");
+    os.AddWindow("TfrmRepMain", "누벤 신고");
+    os.AddWindow("tfrmnuben", "누벤", /*visible=*/false);
+    os.AddWindow("Notepad", "누벤");
+
+    // Decoys beside every target.
+    os.MakeFile(test::kProgramFiles + "\\누벤 사전\\dict.dat", "dict");
+    os.MakeFile(kUninstaller, "the beta's own files");
+    os.MakeFile(test::kCommonDesktop + "\\누벤.lnk", "all users' shortcut");
+    os.MakeFile(test::kCommonPrograms + "\\누벤 2.0\\누벤.lnk", "all users' group");
+    os.SetText(HKLM, "SOFTWARE\\NU-BEN2", "InstallPath", test::kProgramFiles + "\\누벤 사전");
+    os.CreateKey(HKLM, test::kUninstallRoot + "\\누벤 2.01");
+    os.SetText(HKLM, test::kUninstallRoot + "\\Other", "DisplayName", "Other");
+    os.SetText(HKCU, "SOFTWARE\\NU-BEN", "Recent", "the user's own settings");
+
+    if (scenario.layout == Layout::kVersion20) InstallVersion20(os);
+    if (scenario.layout == Layout::kBeta) InstallBeta(os, scenario.uninstallerRemovesBeta);
+    if (scenario.answer != 0) os.QueueAnswers({scenario.answer});
+}
+
+bool IsVersion20FileTarget(const std::string& path) {
+    return Within(path, kApp) || path == kShortcut || Within(path, kGroup);
+}
+
+bool IsVersion20KeyTarget(const std::string& keyPath) {
+    return Within(keyPath, "HKLM\\" + test::kProductKey) || Within(keyPath, "HKLM\\" + test::kV20Key);
+}
+
+bool IsBetaKeyTarget(const std::string& keyPath) { return Within(keyPath, BetaKey()); }
+
+bool IsInstallerFile(const std::string& path) {
+    const std::string name = "NUBEN_SETUP.EXE";
+    const std::string upper = AsciiUpper(path);
+    return upper.size() >= name.size() && upper.compare(upper.size() - name.size(), name.size(), name) == 0;
+}
+
+std::vector<std::string> Version20Files() {
+    return {kApp, kShortcut, kGroup};
+}
+
+std::vector<std::string> Version20Keys() {
+    return {"HKLM\\" + test::kProductKey, "HKLM\\" + test::kV20Key};
+}
+
+std::string BetaKey() { return "HKLM\\" + test::kBetaKey; }
+
+std::string UninstallCommand() { return "\"" + kUninstaller + "\" /S"; }
+
+}  // namespace nuben::fault
