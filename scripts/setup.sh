@@ -39,6 +39,7 @@ PACKAGES=(
     libxrender1:i386 libxcursor1:i386 libxi6:i386 libxrandr2:i386
     libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386 libfontconfig1:i386
     fonts-nanum x11-apps imagemagick locales cmake g++ googletest
+    clang libclang-rt-14-dev
 )
 
 done_steps=()

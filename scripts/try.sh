@@ -5,11 +5,17 @@
 # and says what happened. Runs in a scratch Wine prefix and home, removed
 # afterwards (kept, with its logs, when something did not happen).
 #
-# Needs the win32 build (its e2e helpers: NUBEN_E2E_BIN, by default
-# build/win32/e2e) and what scripts/setup.sh installs.
+# Installs what it needs and builds the win32 tree first.
 set -uo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# A new machine needs its tools and the build first; both are quick no-ops later.
+bash "$root/scripts/setup.sh" || exit 1
+bash "$root/scripts/build.sh" win32 >"${TMPDIR:-/tmp}/nuben-try-build.log" 2>&1 || {
+    tail -30 "${TMPDIR:-/tmp}/nuben-try-build.log"
+    echo "try.sh: the build failed (log: ${TMPDIR:-/tmp}/nuben-try-build.log)"
+    exit 1
+}
 # shellcheck source=../tests/e2e/lib/harness.sh
 source "$root/tests/e2e/lib/harness.sh"
 # shellcheck source=../tests/e2e/lib/scenario.sh
