@@ -5,8 +5,9 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
+#include <exception>
 #include <string>
+#include <utility>
 
 #include "platform/handles.h"
 #include "platform/platform.h"
@@ -19,9 +20,15 @@ constexpr std::uint32_t REG_SZ_TYPE = 1;                  // REG_SZ
 constexpr std::uint32_t REG_EXPAND_SZ_TYPE = 2;           // REG_EXPAND_SZ
 
 // Raised only by TRegistry::ReadTextValue.
-class ERegistryException : public std::runtime_error {
+// Carries its message in a std::string of its own: std::runtime_error would
+// link a second (reference-counted) string implementation into the program.
+class ERegistryException : public std::exception {
 public:
-    using std::runtime_error::runtime_error;
+    explicit ERegistryException(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
 };
 
 class TRegistry {

@@ -157,9 +157,11 @@ void RemoveFolder(Platform& os, const std::string& path) {
     if (!FolderExists(os, path)) return;
     std::string folder;
     // The same refusals hold for the folder itself: an empty protected
-    // folder must not go either.
+    // folder must not go either. The verdict also covers its contents:
+    // DeleteFolderContents would repeat this very check on this very path,
+    // and the check asks the shell for twenty folders each time.
     if (CheckRemovableFolder(os, path, &folder) != FolderRefusal::kAllowed) return;
-    DeleteFolderContents(os, path);
+    if (FolderExists(os, folder)) EmptyTree(os, folder);
     os.ChangeFileAttributes(path, FILE_ATTRIBUTE_NORMAL_VALUE);
     os.RemoveEmptyDirectory(path);
 }
