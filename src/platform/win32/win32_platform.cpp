@@ -43,6 +43,46 @@ std::string UpToNul(const char* buffer, std::size_t size) {
         buffer, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer) : size);
 }
 
+// user32, shell32 and ole32 serve only some paths (message boxes, windows,
+// special folders), yet loading them at start-up costs more than the rest
+// of a nothing-installed run under Wine. Each function loads on its first
+// call instead; all three are known DLLs, which come from the system folder
+// whatever the search order. A function that cannot be had makes its call
+// fail the way the call itself fails.
+class LateImport {
+  public:
+    constexpr LateImport(const char* dll, const char* name) : dll_(dll), name_(name) {}
+
+    template <typename Fn>
+    Fn Get() {
+        if (!tried_) {
+            tried_ = true;
+            if (HMODULE module = LoadLibraryA(dll_)) proc_ = GetProcAddress(module, name_);
+        }
+        // FARPROC -> the real signature: the documented way to call a looked-up export.
+        return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc_));
+    }
+
+  private:
+    const char* dll_;
+    const char* name_;
+    FARPROC proc_ = nullptr;
+    bool tried_ = false;
+};
+
+LateImport g_GetSystemMetrics("user32.dll", "GetSystemMetrics");
+LateImport g_WaitForInputIdle("user32.dll", "WaitForInputIdle");
+LateImport g_GetDesktopWindow("user32.dll", "GetDesktopWindow");
+LateImport g_GetWindow("user32.dll", "GetWindow");
+LateImport g_IsWindow("user32.dll", "IsWindow");
+LateImport g_GetClassNameA("user32.dll", "GetClassNameA");
+LateImport g_GetWindowTextA("user32.dll", "GetWindowTextA");
+LateImport g_PostMessageA("user32.dll", "PostMessageA");
+LateImport g_MessageBoxA("user32.dll", "MessageBoxA");
+LateImport g_SHGetSpecialFolderLocation("shell32.dll", "SHGetSpecialFolderLocation");
+LateImport g_SHGetPathFromIDListA("shell32.dll", "SHGetPathFromIDListA");
+LateImport g_CoTaskMemFree("ole32.dll", "CoTaskMemFree");
+
 std::uint64_t FromFileTime(const FILETIME& ft) {
     return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
@@ -107,14 +147,21 @@ long Win32Platform::CloseRegistryKey(KeyHandle key) {
 // --- System facts.
 
 bool Win32Platform::IsWindowsNt() {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof info;
-    if (!GetVersionExA(&info)) return false;
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    if (windowsNt_ < 0) {
+        OSVERSIONINFOA info{};
+        info.dwOSVersionInfoSize = sizeof info;
+        windowsNt_ = GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT ? 1 : 0;
+    }
+    return windowsNt_ == 1;
 }
 
 bool Win32Platform::IsDbcsEnabled() {
-    return GetSystemMetrics(SM_DBCSENABLED) != 0;
+    // Fixed at boot: SM_DBCSENABLED follows the system's code page.
+    if (dbcsEnabled_ < 0) {
+        auto getSystemMetrics = g_GetSystemMetrics.Get<decltype(&GetSystemMetrics)>();
+        dbcsEnabled_ = getSystemMetrics && getSystemMetrics(SM_DBCSENABLED) != 0 ? 1 : 0;
+    }
+    return dbcsEnabled_ == 1;
 }
 
 bool Win32Platform::IsLeadByte(std::uint8_t byte) {
@@ -216,13 +263,16 @@ bool Win32Platform::ConvertsToLocalDosTime(std::uint64_t fileTime) {
 // --- Shell special folders.
 
 std::string Win32Platform::SpecialFolderPath(int csidl) {
+    auto getLocation = g_SHGetSpecialFolderLocation.Get<decltype(&SHGetSpecialFolderLocation)>();
+    auto getPath = g_SHGetPathFromIDListA.Get<decltype(&SHGetPathFromIDListA)>();
+    auto freeMemory = g_CoTaskMemFree.Get<decltype(&CoTaskMemFree)>();
+    if (!getLocation || !getPath || !freeMemory) return std::string();
     LPITEMIDLIST pidl = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &pidl)) || pidl == nullptr)
-        return std::string();
+    if (FAILED(getLocation(nullptr, csidl, &pidl)) || pidl == nullptr) return std::string();
     // MAX_PATH + 1: SHGetPathFromIDListA writes up to MAX_PATH bytes plus its NUL.
     char buffer[MAX_PATH + 1] = {};
-    const BOOL ok = SHGetPathFromIDListA(pidl, buffer);
-    CoTaskMemFree(pidl);
+    const BOOL ok = getPath(pidl, buffer);
+    freeMemory(pidl);
     if (!ok) return std::string();
     return UpToNul(buffer, sizeof buffer);
 }
@@ -279,7 +329,8 @@ bool Win32Platform::StartProcess(const ProcessStart& request, StartedProcess* st
 }
 
 std::uint32_t Win32Platform::WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) {
-    return WaitForInputIdle(ToHandle(process), timeoutMs);
+    auto waitForInputIdle = g_WaitForInputIdle.Get<decltype(&WaitForInputIdle)>();
+    return waitForInputIdle ? waitForInputIdle(ToHandle(process), timeoutMs) : WAIT_FAILED;
 }
 
 std::uint32_t Win32Platform::WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) {
@@ -297,33 +348,40 @@ void Win32Platform::Pause(std::uint32_t milliseconds) {
 // --- Windows and dialogs.
 
 WindowHandle Win32Platform::DesktopWindow() {
-    return FromPointer(GetDesktopWindow());
+    auto getDesktopWindow = g_GetDesktopWindow.Get<decltype(&GetDesktopWindow)>();
+    return getDesktopWindow ? FromPointer(getDesktopWindow()) : 0;
 }
 
 WindowHandle Win32Platform::RelatedWindow(WindowHandle window, std::uint32_t command) {
-    return FromPointer(GetWindow(ToWindow(window), command));
+    auto getWindow = g_GetWindow.Get<decltype(&GetWindow)>();
+    return getWindow ? FromPointer(getWindow(ToWindow(window), command)) : 0;
 }
 
 bool Win32Platform::IsLiveWindow(WindowHandle window) {
-    return IsWindow(ToWindow(window)) != FALSE;
+    auto isWindow = g_IsWindow.Get<decltype(&IsWindow)>();
+    return isWindow && isWindow(ToWindow(window)) != FALSE;
 }
 
 int Win32Platform::ClassNameOf(WindowHandle window, char* buffer, int size) {
-    return GetClassNameA(ToWindow(window), buffer, size);
+    auto getClassName = g_GetClassNameA.Get<decltype(&GetClassNameA)>();
+    return getClassName ? getClassName(ToWindow(window), buffer, size) : 0;
 }
 
 int Win32Platform::WindowTextOf(WindowHandle window, char* buffer, int size) {
-    return GetWindowTextA(ToWindow(window), buffer, size);
+    auto getWindowText = g_GetWindowTextA.Get<decltype(&GetWindowTextA)>();
+    return getWindowText ? getWindowText(ToWindow(window), buffer, size) : 0;
 }
 
 bool Win32Platform::PostMessageTo(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                   std::intptr_t lParam) {
-    return PostMessageA(ToWindow(window), message, wParam, lParam) != FALSE;
+    auto postMessage = g_PostMessageA.Get<decltype(&PostMessageA)>();
+    return postMessage && postMessage(ToWindow(window), message, wParam, lParam) != FALSE;
 }
 
 int Win32Platform::ShowMessageBox(WindowHandle owner, const std::string& text,
                                   const std::string& caption, std::uint32_t style) {
-    return MessageBoxA(ToWindow(owner), text.c_str(), caption.c_str(), style);
+    auto messageBox = g_MessageBoxA.Get<decltype(&MessageBoxA)>();
+    return messageBox ? messageBox(ToWindow(owner), text.c_str(), caption.c_str(), style) : 0;
 }
 
 }  // namespace nuben

@@ -65,6 +65,12 @@ class Win32Platform final : public Platform {
                        std::intptr_t lParam) override;
     int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
                        std::uint32_t style) override;
+
+  private:
+    // System facts that cannot change while the process runs, asked once:
+    // DeleteKeyTree asks both for every key it visits. -1: not asked yet.
+    int windowsNt_ = -1;
+    int dbcsEnabled_ = -1;
 };
 
 }  // namespace nuben
