@@ -77,6 +77,18 @@ echo "== win32 build"
 if bash scripts/build.sh win32 >"$logs/win32-build.log" 2>&1; then
     run_wine_gtest "contract-wine" build/win32/tests/contract/contract_tests.exe
 
+    echo "== release (size ceiling, reproducible build)"
+    ctest --test-dir build/win32 -L release --output-on-failure >"$logs/release.log" 2>&1
+    grep -E 'bytes|identical|differ|Passed|Failed' "$logs/release.log" | head -8
+    line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$logs/release.log" | tail -1)
+    if [ -n "$line" ]; then
+        total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+        failed=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")
+        record "release" $((total - failed)) "$failed"
+    else
+        record "release" 0 1
+    fi
+
     echo "== end-to-end"
     bash tests/e2e/run_e2e.sh >"$logs/e2e.log" 2>&1
     rc=$?

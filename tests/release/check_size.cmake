@@ -1,0 +1,21 @@
+# cmake -DEXE=... -DPAYLOAD=... -DCEILING=<bytes> -DBUILD_TYPE=... -P check_size.cmake
+# Fails when EXE minus PAYLOAD is larger than CEILING; exit code 77 (skipped)
+# for builds other than MinSizeRel, which are not built for size.
+if(NOT BUILD_TYPE STREQUAL "MinSizeRel")
+    message("release_size_ceiling: ${BUILD_TYPE} build, not size-optimised: skipped")
+    cmake_language(EXIT 77)
+endif()
+foreach(file IN ITEMS "${EXE}" "${PAYLOAD}")
+    if(NOT EXISTS "${file}")
+        message(FATAL_ERROR "release_size_ceiling: ${file} is missing: build NuBenSetup first")
+    endif()
+endforeach()
+file(SIZE "${EXE}" exe_size)
+file(SIZE "${PAYLOAD}" payload_size)
+math(EXPR own "${exe_size} - ${payload_size}")
+if(own GREATER CEILING)
+    math(EXPR over "${own} - ${CEILING}")
+    message(FATAL_ERROR "NuBenSetup.exe weighs ${own} bytes without its payload "
+                        "(${exe_size} - ${payload_size}): ${over} bytes over the ceiling of ${CEILING}")
+endif()
+message("NuBenSetup.exe: ${own} bytes without its payload (ceiling ${CEILING})")
