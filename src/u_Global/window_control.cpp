@@ -8,6 +8,12 @@ namespace {
 
 constexpr int kTextBufferSize = 260;  // MAX_PATH: at most 259 bytes are compared
 
+// A walk by GW_HWNDNEXT revisits windows when the z-order changes under it
+// (windows activated while we walk) and can go round for ever. A session
+// holds at most 65,536 window handles, so a walk that takes more steps has
+// seen every window at least once.
+constexpr int kMaxWalkSteps = 65536;
+
 // One fetch into a cleared buffer; a window that vanished after the
 // IsWindow test yields "", never what an earlier window left behind.
 template <typename Fetch>
@@ -30,7 +36,7 @@ bool CloseAppWindows(Platform& os, const std::string& className, const std::stri
 
     WindowHandle window =
         os.RelatedWindow(os.RelatedWindow(os.DesktopWindow(), GW_CHILD_CMD), GW_HWNDFIRST_CMD);
-    while (os.IsLiveWindow(window)) {
+    for (int step = 0; step < kMaxWalkSteps && os.IsLiveWindow(window); ++step) {
         const std::string windowClass = FetchText(
             [&](char* buffer, int size) { return os.ClassNameOf(window, buffer, size); });
         bool matches = AsciiUpper(windowClass) == wantedClass;

@@ -1274,6 +1274,12 @@ void FakePlatform::DestroyWindow(WindowHandle handle) {
     }
 }
 
+void FakePlatform::RaiseWindow(WindowHandle handle) {
+    const auto at = std::find_if(windows_.begin(), windows_.end(),
+                                 [&](const Window& window) { return window.handle == handle; });
+    if (at != windows_.end()) std::rotate(windows_.begin(), at, at + 1);
+}
+
 void FakePlatform::DestroyAfter(WindowHandle handle, const std::string& operation, int nth) {
     for (Window& window : windows_) {
         if (window.handle == handle) {

@@ -182,6 +182,8 @@ public:
     WindowHandle AddWindow(const std::string& className, const std::string& text,
                            bool visible = true);
     void DestroyWindow(WindowHandle window);
+    // Moves `window` to the top of the z-order, as activating it does.
+    void RaiseWindow(WindowHandle window);
     // Destroys `window` right after the `nth` call of `operation` on it
     // returns ("IsLiveWindow", "ClassNameOf", "WindowTextOf", "RelatedWindow").
     void DestroyAfter(WindowHandle window, const std::string& operation, int nth = 1);

@@ -140,5 +140,24 @@ TEST_F(WindowWalkTest, TheWalkStartsAtTheFirstTopLevelWindowAndTellsInZOrder) {
     EXPECT_EQ((std::vector<WindowHandle>{b, c}), Told());
 }
 
+// Two windows that take turns at the top (each activated as the walk stands
+// on it) make GW_HWNDNEXT go round for ever; the walk must still end.
+TEST_F(WindowWalkTest, AZOrderThatChangesUnderTheWalkDoesNotKeepItGoingForEver) {
+    const WindowHandle a = os.AddWindow("TfrmNuBen", "누벤");
+    const WindowHandle b = os.AddWindow("TfrmNuBen", "누벤");
+    os.OnEveryCall([&](const fake::CallRecord& call) {
+        if (call.operation != "RelatedWindow") return;
+        for (WindowHandle w : {a, b}) {
+            if (call.subject == os.Describe(w) + " 2") os.RaiseWindow(w);
+        }
+    });
+    os.SetCallBudget(2'000'000);
+    EXPECT_TRUE(CloseAppWindows(os, "TfrmNuBen", "누벤"));
+    EXPECT_FALSE(os.BudgetExceeded()) << "the walk ran until the fake stopped it";
+    // It went round (each window told many times), then stopped.
+    EXPECT_GT(os.Posts().size(), 1000u);
+    EXPECT_LE(os.Posts().size(), 65536u);
+}
+
 }  // namespace
 }  // namespace nuben::test
