@@ -108,6 +108,10 @@ public:
     virtual bool IsDbcsEnabled() = 0;
     // IsDBCSLeadByte: `byte` is a lead byte of the ANSI code page.
     virtual bool IsLeadByte(std::uint8_t byte) = 0;
+    // LCMapStringA(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE): `text` with every
+    // letter of the ANSI code page in upper case, double-byte ones (Cyrillic,
+    // Greek, full-width Latin) included, as file names compare. "" on failure.
+    virtual std::string UpperCaseText(const std::string& text) = 0;
 
     // --- Files and folders (kernel32).
 

@@ -63,10 +63,19 @@ bool ReachedThroughLink(Platform& os, const std::string& folder) {
     return false;
 }
 
-// `outer` (with trailing backslash) is `inner` or one of the folders above it.
-bool ContainsOrEquals(const std::string& outer, const std::string& inner) {
-    return inner.size() >= outer.size() &&
-           AsciiUpper(inner.substr(0, outer.size())) == AsciiUpper(outer);
+bool StartsWith(const std::string& text, const std::string& start) {
+    return text.size() >= start.size() && text.compare(0, start.size(), start) == 0;
+}
+
+// `outer` (with trailing backslash) is `inner` or one of the folders above it,
+// in any letter case: "C:\USERS\ИВАН\" names the profile "C:\Users\Иван\".
+bool ContainsOrEquals(Platform& os, const std::string& outer, const std::string& inner) {
+    if (StartsWith(AsciiUpper(inner), AsciiUpper(outer))) return true;
+    const std::string upperOuter = os.UpperCaseText(outer);
+    const std::string upperInner = os.UpperCaseText(inner);
+    // What cannot be compared cannot be cleared either.
+    if (upperOuter.empty() || upperInner.empty()) return true;
+    return StartsWith(upperInner, upperOuter);
 }
 
 // True for a name that is not one element of the folder it was listed in:
@@ -140,7 +149,7 @@ FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path,
     if (HasShortNameAlias(folder)) return FolderRefusal::kShortNameAlias;
     if (ReachedThroughLink(os, folder)) return FolderRefusal::kReachedThroughLink;
     for (const std::string& keep : ProtectedFolders(os)) {
-        if (ContainsOrEquals(folder, keep)) return FolderRefusal::kProtectedFolder;
+        if (ContainsOrEquals(os, folder, keep)) return FolderRefusal::kProtectedFolder;
     }
     *normalised = folder;
     return FolderRefusal::kAllowed;

@@ -92,11 +92,23 @@ bool FakePlatform::LeadByte(std::uint8_t byte) const {
     }
 }
 
+// Windows compares file names without regard to the case of any letter,
+// not only A to Z. Code page 949 has three double-byte alphabets with case:
+// full-width Latin (row 0xA3), Greek (0xA5) and Cyrillic (0xAC).
 std::string FakePlatform::Fold(const std::string& text) const {
     std::string out = text;
     for (std::size_t i = 0; i < out.size(); ++i) {
         if (LeadByte(static_cast<std::uint8_t>(out[i])) && i + 1 < out.size()) {
-            ++i;  // a trail byte is part of its character, never a letter
+            const auto lead = static_cast<std::uint8_t>(out[i]);
+            const auto trail = static_cast<std::uint8_t>(out[i + 1]);
+            int shift = 0;
+            if (codePage_ == 949) {
+                if (lead == 0xA3 && trail >= 0xE1 && trail <= 0xFA) shift = 0x20;
+                if (lead == 0xA5 && trail >= 0xE1 && trail <= 0xF8) shift = 0x20;
+                if (lead == 0xAC && trail >= 0xD1 && trail <= 0xF1) shift = 0x30;
+            }
+            out[i + 1] = static_cast<char>(trail - shift);
+            ++i;  // a trail byte is part of its character, never an ASCII letter
         } else if (out[i] >= 'a' && out[i] <= 'z') {
             out[i] = static_cast<char>(out[i] - 'a' + 'A');
         }
@@ -141,6 +153,11 @@ std::size_t FakePlatform::CharacterCount(const std::string& text) const {
 bool FakePlatform::IsWindowsNt() { return !Enter("IsWindowsNt", "").fail && windowsNt_; }
 
 bool FakePlatform::IsDbcsEnabled() { return !Enter("IsDbcsEnabled", "").fail && dbcsEnabled_; }
+
+std::string FakePlatform::UpperCaseText(const std::string& text) {
+    if (Enter("UpperCaseText", text).fail || Injected("UpperCaseText", text, nullptr)) return std::string();
+    return Fold(text);
+}
 
 bool FakePlatform::IsLeadByte(std::uint8_t byte) {
     return !Enter("IsLeadByte", Hex(byte, 2)).fail && LeadByte(byte);

@@ -259,6 +259,7 @@ public:
     bool IsWindowsNt() override;
     bool IsDbcsEnabled() override;
     bool IsLeadByte(std::uint8_t byte) override;
+    std::string UpperCaseText(const std::string& text) override;
 
     std::uint32_t FileAttributesOf(const std::string& path) override;
     bool ChangeFileAttributes(const std::string& path, std::uint32_t attributes) override;

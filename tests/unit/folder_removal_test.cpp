@@ -220,6 +220,63 @@ TEST_F(ModernLayoutTest, TheNative64BitProgramFilesIsRefusedToo) {
     EXPECT_FALSE(os.Exists("C:\\Program Files\\누벤"));
 }
 
+// "PROGRA~1" may be the short alias of Program Files; normalisation expands
+// the aliases of folders that exist, so what still looks like one is refused.
+TEST_F(FolderRemovalTest, WhatLooksLikeAShortAliasIsRefused) {
+    os.MakeFile("C:\\NUBEN~1\\app.exe", "exe");
+    os.MakeFile(kProgramFiles + "\\NUBEN~12\\app.exe", "exe");
+    const std::string before = os.FileSnapshot();
+    for (const std::string path : {"C:\\PROGRA~1", "C:\\NUBEN~1", "C:\\Program Files\\NUBEN~12"}) {
+        std::string normalised;
+        EXPECT_EQ(FolderRefusal::kShortNameAlias, CheckRemovableFolder(os, path, &normalised)) << path;
+        TryToRemove(path);
+        EXPECT_EQ(before, os.FileSnapshot()) << path;
+    }
+    // A tilde that no digit follows is an ordinary name.
+    os.MakeFile(kProgramFiles + "\\NuBen~old\\app.exe", "exe");
+    RemoveFolder(os, kProgramFiles + "\\NuBen~old");
+    EXPECT_FALSE(os.Exists(kProgramFiles + "\\NuBen~old"));
+}
+
+// Windows folds every letter of a file name, not only A to Z: a profile
+// named in Cyrillic or full-width letters is the same folder in any case.
+class FoldedNamesTest : public MachineTest {};
+
+TEST_F(FoldedNamesTest, AWellKnownFolderNamedInDoubleByteLettersIsRefusedInAnyCase) {
+    const std::string ivan = "\xAC\xAA\xAC\xD3\xAC\xD1\xAC\xDF";   // "Иван" in code page 949
+    const std::string lower = "\xAC\xDA\xAC\xD3\xAC\xD1\xAC\xDF";  // "иван"
+    const std::string upper = "\xAC\xAA\xAC\xA3\xAC\xA1\xAC\xAF";  // "ИВАН"
+    const std::string wide = "\xA3\xCE\xA3\xD5\xA3\xC2";             // "ＮＵＢ"
+    const std::string wideLower = "\xA3\xEE\xA3\xF5\xA3\xE2";        // "ｎｕｂ"
+    os.SetSpecialFolder(0x0028, "C:\\Users\\" + ivan);
+    os.SetSpecialFolder(0x0005, "C:\\Data\\" + wide);
+    os.MakeFile("C:\\Users\\" + ivan + "\\keep.txt", "the user's own");
+    os.MakeFile("C:\\Data\\" + wide + "\\keep.txt", "the user's documents");
+    const std::string before = os.FileSnapshot();
+    for (const std::string& path : {"C:\\Users\\" + lower, "C:\\users\\" + upper + "\\",
+                                    "C:\\Data\\" + wideLower}) {
+        std::string normalised;
+        EXPECT_EQ(FolderRefusal::kProtectedFolder, CheckRemovableFolder(os, path, &normalised)) << path;
+        RemoveFolder(os, path);
+        EXPECT_EQ(before, os.FileSnapshot()) << path;
+    }
+    // Another name in the same letters is not protected.
+    os.MakeFile("C:\\Users\\" + ivan + "\\" + lower + "\\app.dat", "app");
+    RemoveFolder(os, "C:\\Users\\" + upper + "\\" + upper);
+    EXPECT_FALSE(os.Exists("C:\\Users\\" + ivan + "\\" + lower));
+    EXPECT_TRUE(os.Exists("C:\\Users\\" + ivan + "\\keep.txt"));
+}
+
+// If the system cannot fold the names, nothing is emptied on a guess.
+TEST_F(FoldedNamesTest, NamesThatCannotBeFoldedAreNotEmptied) {
+    os.SetSpecialFolder(0x0028, "C:\\Users\\user");
+    os.MakeFolder("C:\\Users\\user");
+    os.MakeFile("C:\\Program Files\\NuBen\\app.exe", "exe");
+    os.FailWhen("UpperCaseText", [](const std::string&) { return true; });
+    RemoveFolder(os, "C:\\Program Files\\NuBen");
+    EXPECT_TRUE(os.Exists("C:\\Program Files\\NuBen\\app.exe"));
+}
+
 // --- WithTrailingBackslash: a 0x5C after an odd run of lead-byte values is
 // the second byte of a double-byte character, not a separator.
 

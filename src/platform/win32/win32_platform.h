@@ -23,6 +23,7 @@ class Win32Platform final : public Platform {
     bool IsWindowsNt() override;
     bool IsDbcsEnabled() override;
     bool IsLeadByte(std::uint8_t byte) override;
+    std::string UpperCaseText(const std::string& text) override;
 
     std::uint32_t FileAttributesOf(const std::string& path) override;
     bool ChangeFileAttributes(const std::string& path, std::uint32_t attributes) override;
