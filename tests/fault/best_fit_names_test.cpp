@@ -25,9 +25,16 @@ using test::HKLM;
 // double-byte character, handed over by the ANSI functions as 0x5C.
 const std::string kWon = "\xA3\xDC";
 
+// Stands for a name element that the ANSI side reads as a full stop. Windows
+// also lets a program create "..." or ". ." outright through a "\\?\\" path.
+const std::string kDot = "\xA8\xA1";
+
 std::string BestFit(std::string name) {
     for (std::size_t at = name.find(kWon); at != std::string::npos; at = name.find(kWon, at + 1)) {
         name.replace(at, kWon.size(), "\\");
+    }
+    for (std::size_t at = name.find(kDot); at != std::string::npos; at = name.find(kDot, at + 1)) {
+        name.replace(at, kDot.size(), ".");
     }
     return name;
 }
@@ -123,6 +130,20 @@ TEST_F(BestFitNamesTest, AFolderWhoseNameComesOutAsItsOwnParentIsNeverEntered) {
     RemoveFolder(os, group);
     EXPECT_FALSE(os.BudgetExceeded()) << "the walk never ended";
     EXPECT_FALSE(os.Exists(group + "\\누벤.lnk"));
+}
+
+// "..." and ". ." resolve to the folder being walked (trailing dots and
+// blanks drop off an element): entered, they would list that folder again.
+TEST_F(BestFitNamesTest, NamesOfOnlyDotsAndBlanksAreNeverEntered) {
+    const std::string group = test::kPrograms + "\\누벤 2.0";
+    os.MakeFile(group + "\\누벤.lnk", "start");
+    os.MakeFolder(group + "\\" + kDot + kDot + kDot);
+    os.MakeFolder(group + "\\" + kDot + " " + kDot);
+    os.SetCallBudget(kCallBudget);
+    RemoveFolder(os, group);
+    EXPECT_FALSE(os.BudgetExceeded()) << "the walk never ended";
+    EXPECT_FALSE(os.Exists(group + "\\누벤.lnk"));
+    EXPECT_TRUE(os.Exists(test::kPrograms + "\\keep.txt"));
 }
 
 }  // namespace
