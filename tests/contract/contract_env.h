@@ -6,9 +6,14 @@
 // cannot drift from what Windows does.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -64,6 +69,58 @@ public:
     // A command line that starts a program which sleeps `ms`, then creates
     // the file `markerPath`, then exits.
     virtual std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath) = 0;
+
+    // --- Handles.
+
+    // How many handles this process holds open right now: keys, files,
+    // finds, processes and threads alike. Only differences mean anything;
+    // the absolute number includes the runtime's own handles.
+    virtual std::size_t OpenHandleCount() = 0;
+    // Handles that one wait for a child's input idle leaves open in this
+    // process whoever waits: not the caller's to close, so not its leak.
+    virtual std::size_t HandlesKeptPerInputIdleWait() { return 0; }
+    // The open handles, one line each, for failure messages; empty where
+    // they cannot be listed.
+    virtual std::vector<std::string> OpenHandleList() { return {}; }
+};
+
+// Fails the test when the scope ends with a different number of open
+// handles than it began with, plus `keptOpen` (the handles a routine hands
+// back on purpose, such as TRegistry's current key). Wrap the routine under
+// test only: a HoldOpen token, a process left running or the test's own
+// keys would count against it.
+class ExpectNoHandleLeak {
+public:
+    explicit ExpectNoHandleLeak(ContractEnv& env, std::size_t keptOpen = 0,
+                                const char* file = __builtin_FILE(), int line = __builtin_LINE())
+        : env_(env),
+          listed_(env.OpenHandleList()),
+          expected_(env.OpenHandleCount() + keptOpen),
+          file_(file),
+          line_(line) {}
+    ExpectNoHandleLeak(const ExpectNoHandleLeak&) = delete;
+    ExpectNoHandleLeak& operator=(const ExpectNoHandleLeak&) = delete;
+    ~ExpectNoHandleLeak() {
+        const std::size_t now = env_.OpenHandleCount();
+        if (now == expected_) return;
+        std::string changes;
+        const std::vector<std::string> listed = env_.OpenHandleList();
+        for (const std::string& handle : listed)
+            if (std::find(listed_.begin(), listed_.end(), handle) == listed_.end())
+                changes += "\n  opened: " + handle;
+        for (const std::string& handle : listed_)
+            if (std::find(listed.begin(), listed.end(), handle) == listed.end())
+                changes += "\n  closed: " + handle;
+        ADD_FAILURE_AT(file_, line_) << "open handles on " << env_.name() << ": " << now
+                                     << ", expected " << expected_ << changes;
+    }
+
+private:
+    ContractEnv& env_;
+    const std::vector<std::string> listed_;
+    const std::size_t expected_;
+    const char* const file_;
+    const int line_;
 };
 
 // The environment of this build; set up once per test binary.

@@ -18,14 +18,19 @@ protected:
 
 TEST_F(ExtractContract, WritesThePayloadByteForByteAndLetsTheFileGo) {
     env_.MakeFile(target_, std::string(10000, 'x'));  // longer than the payload: replaced whole
-    ASSERT_TRUE(ExtractResourceToFile(os_, env_.ModuleWithPayload(), "EXE", kPayloadName, target_))
-        << env_.name();
+    {
+        ExpectNoHandleLeak guard(env_);
+        ASSERT_TRUE(
+            ExtractResourceToFile(os_, env_.ModuleWithPayload(), "EXE", kPayloadName, target_))
+            << env_.name();
+    }
     EXPECT_EQ(PayloadBytes(), env_.ReadFileBytes(target_));
     // Deleting it works only when no handle was left open.
     EXPECT_TRUE(os_.RemoveFile(target_));
 }
 
 TEST_F(ExtractContract, AMissingResourceWritesNothing) {
+    ExpectNoHandleLeak guard(env_);
     EXPECT_FALSE(ExtractResourceToFile(os_, env_.ModuleWithPayload(), "EXE", "NO_SUCH_PAYLOAD",
                                        target_));
     EXPECT_FALSE(env_.Exists(target_));
@@ -35,6 +40,7 @@ TEST_F(ExtractContract, ATargetHeldOpenIsLeftAsItWas) {
     env_.MakeFile(target_, "running installer");
     {
         auto held = env_.HoldOpen(target_);
+        ExpectNoHandleLeak guard(env_);
         EXPECT_FALSE(
             ExtractResourceToFile(os_, env_.ModuleWithPayload(), "EXE", kPayloadName, target_));
     }

@@ -94,6 +94,10 @@ public:
         return "\"" + program + "\" " + std::to_string(ms) + " \"" + markerPath + "\"";
     }
 
+    // What the fake handed out and was not given back; HoldOpen tokens are
+    // another program's and do not count.
+    std::size_t OpenHandleCount() override { return fake_->OpenHandleCount(); }
+
 private:
     std::shared_ptr<fake::FakePlatform> fake_;
     int sleepers_ = 0;

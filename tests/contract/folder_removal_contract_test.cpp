@@ -44,14 +44,20 @@ protected:
 TEST_F(FolderRemovalContract, RemovesAWholeTreeWithProtectedAttributes) {
     MakeTree();
     env_.MakeFolder(dir_ + "app", kReadOnly);
-    RemoveFolder(os_, dir_ + "app");
+    {
+        ExpectNoHandleLeak guard(env_);
+        RemoveFolder(os_, dir_ + "app");
+    }
     EXPECT_FALSE(env_.Exists(dir_ + "app")) << env_.name();
     EXPECT_TRUE(env_.Exists(dir_ + "sibling.txt"));
 }
 
 TEST_F(FolderRemovalContract, EmptyingKeepsTheFolderItself) {
     MakeTree();
-    DeleteFolderContents(os_, dir_ + "app");
+    {
+        ExpectNoHandleLeak guard(env_);
+        DeleteFolderContents(os_, dir_ + "app");
+    }
     EXPECT_TRUE(env_.Exists(dir_ + "app"));
     EXPECT_FALSE(env_.Exists(app_ + "setup.ini"));
     EXPECT_FALSE(env_.Exists(app_ + "data"));
@@ -62,6 +68,7 @@ TEST_F(FolderRemovalContract, AFileHeldOpenSurvivesWithItsParentsOnly) {
     MakeTree();
     {
         auto held = env_.HoldOpen(app_ + "data\\deeper\\leaf.txt");
+        ExpectNoHandleLeak guard(env_);  // after the hold: that handle is the test's
         RemoveFolder(os_, dir_ + "app");
     }
     EXPECT_TRUE(env_.Exists(app_ + "data\\deeper\\leaf.txt"));
@@ -77,6 +84,7 @@ TEST_F(FolderRemovalContract, EverySpellingOfADriveRootIsRefused) {
     for (const char* spelling : {"C:\\", "C:\\\\", "C:\\.", "C:\\..\\", "C:\\foo\\..", "C:\\ ",
                                  "C:\\..", "C:/", "c:\\", "C:", "C:foo", "\\\\?\\C:\\"}) {
         std::string normalised;
+        ExpectNoHandleLeak guard(env_);
         EXPECT_NE(FolderRefusal::kAllowed, CheckRemovableFolder(os_, spelling, &normalised))
             << "\"" << spelling << "\" on " << env_.name();
     }
@@ -85,12 +93,14 @@ TEST_F(FolderRemovalContract, EverySpellingOfADriveRootIsRefused) {
 TEST_F(FolderRemovalContract, TheScratchTreeItselfMayBeRemoved) {
     MakeTree();
     std::string normalised;
+    ExpectNoHandleLeak guard(env_);
     EXPECT_EQ(FolderRefusal::kAllowed, CheckRemovableFolder(os_, dir_ + "app", &normalised))
         << env_.name();
 }
 
 TEST_F(FolderRemovalContract, ExistingFilesAreFilesAndFoldersAreNot) {
     MakeTree();
+    ExpectNoHandleLeak guard(env_);
     EXPECT_TRUE(IsExistingFile(os_, app_ + "setup.ini"));
     EXPECT_TRUE(IsExistingFile(os_, app_ + "data\\hidden.dat"));
     EXPECT_FALSE(IsExistingFile(os_, app_ + "data"));

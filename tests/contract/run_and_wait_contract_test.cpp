@@ -15,7 +15,12 @@ TEST(RunAndWaitContract, ReturnsOnlyAfterTheProgramHasEnded) {
     const std::string marker = env.ScratchFolder() + "done.txt";
     const std::string command = env.SleeperCommand(1000, marker);
     const auto before = std::chrono::steady_clock::now();
-    EXPECT_TRUE(RunAndWait(env.os(), command, SW_SHOWNORMAL_VALUE)) << command;
+    {
+        // The ended child's process and thread handles too; only the one
+        // wait for input idle may leave what the system keeps for it.
+        ExpectNoHandleLeak guard(env, env.HandlesKeptPerInputIdleWait());
+        EXPECT_TRUE(RunAndWait(env.os(), command, SW_SHOWNORMAL_VALUE)) << command;
+    }
     const auto elapsed = std::chrono::steady_clock::now() - before;
     EXPECT_TRUE(env.Exists(marker)) << env.name();
     EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 1000);
@@ -23,9 +28,10 @@ TEST(RunAndWaitContract, ReturnsOnlyAfterTheProgramHasEnded) {
 
 TEST(RunAndWaitContract, CommandsThatCannotStartFail) {
     ContractEnv& env = Env();
+    const std::string missing = "\"" + env.ScratchFolder() + "no such program.exe\" /S";
+    ExpectNoHandleLeak guard(env);
     EXPECT_FALSE(RunAndWait(env.os(), "", SW_SHOWNORMAL_VALUE));
-    EXPECT_FALSE(RunAndWait(env.os(), "\"" + env.ScratchFolder() + "no such program.exe\" /S",
-                            SW_SHOWNORMAL_VALUE));
+    EXPECT_FALSE(RunAndWait(env.os(), missing, SW_SHOWNORMAL_VALUE));
 }
 
 }  // namespace

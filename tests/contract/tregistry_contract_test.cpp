@@ -13,7 +13,8 @@ namespace {
 
 constexpr std::uint32_t kRegDword = 4;
 
-// A TRegistry reading from HKLM, standing on the scratch key.
+// A TRegistry reading from HKLM, standing on the scratch key. Its current
+// key is the one handle it keeps; every other call gives back what it opens.
 class TRegistryContract : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -21,7 +22,16 @@ protected:
         reg_.SetAccessMask(KEY_READ_ACCESS);
         reg_.SetRootHandle(HKEY_LOCAL_MACHINE_ROOT);
     }
-    void OpenScratch() { ASSERT_TRUE(reg_.OpenSubkey(key_)) << env_.name(); }
+    void TearDown() override {
+        if (reg_.CurrentKey() == 0) return;
+        const std::size_t open = env_.OpenHandleCount();
+        reg_.CloseCurrentKey();
+        EXPECT_EQ(open - 1, env_.OpenHandleCount()) << "closing the current key, " << env_.name();
+    }
+    void OpenScratch() {
+        ExpectNoHandleLeak keepsTheCurrentKey(env_, 1);
+        ASSERT_TRUE(reg_.OpenSubkey(key_)) << env_.name();
+    }
 
     ContractEnv& env_ = Env();
     TRegistry reg_{env_.os()};
@@ -34,6 +44,7 @@ TEST_F(TRegistryContract, ReadsTextValuesUpToTheirFirstNul) {
     env_.SetValue(key_, "Expand", REG_EXPAND_SZ_TYPE, std::string("%SystemRoot%\\NuBen\0", 19));
     env_.SetValue(key_, "Split", REG_SZ_TYPE, std::string("before\0after\0", 13));
     OpenScratch();
+    ExpectNoHandleLeak guard(env_);
     EXPECT_EQ(korean, reg_.ReadTextValue("Plain"));
     EXPECT_EQ("%SystemRoot%\\NuBen", reg_.ReadTextValue("Expand"));  // never expanded
     EXPECT_EQ("before", reg_.ReadTextValue("Split"));
@@ -43,6 +54,7 @@ TEST_F(TRegistryContract, ReadsTextValuesUpToTheirFirstNul) {
 TEST_F(TRegistryContract, ADwordIsNotText) {
     env_.SetValue(key_, "Count", kRegDword, std::string("\x01\x00\x00\x00", 4));
     OpenScratch();
+    ExpectNoHandleLeak guard(env_);
     try {
         reg_.ReadTextValue("Count");
         ADD_FAILURE() << "no exception";
@@ -60,7 +72,10 @@ TEST_F(TRegistryContract, DeletesATreeThreeLevelsDeepAndNothingBeside) {
     env_.CreateKey(key_ + "\\Sibling");
 
     reg_.SetAccessMask(KEY_ALL_ACCESS_MASK);
-    EXPECT_TRUE(reg_.DeleteKeyTree("\\" + tree));
+    {
+        ExpectNoHandleLeak guard(env_);
+        EXPECT_TRUE(reg_.DeleteKeyTree("\\" + tree));
+    }
     EXPECT_FALSE(env_.KeyExists(tree));
     EXPECT_TRUE(env_.KeyExists(key_ + "\\Sibling"));
 }
@@ -72,9 +87,13 @@ TEST_F(TRegistryContract, ARelativeDeleteWorksBelowTheCurrentKeyAndKeepsIt) {
     OpenScratch();
     const KeyHandle current = reg_.CurrentKey();
 
-    EXPECT_TRUE(reg_.DeleteKeyTree("Child"));
+    {
+        ExpectNoHandleLeak guard(env_);
+        EXPECT_TRUE(reg_.DeleteKeyTree("Child"));
+    }
     EXPECT_FALSE(env_.KeyExists(key_ + "\\Child"));
     EXPECT_EQ(current, reg_.CurrentKey());
+    ExpectNoHandleLeak guard(env_);
     EXPECT_EQ("here", reg_.ReadTextValue("Marker"));
 }
 
@@ -86,8 +105,11 @@ TEST_F(TRegistryContract, AKeyThatCannotBeOpenedIsStillDeleted) {
         GTEST_SKIP() << env_.name() << ": cannot deny";
     }
     reg_.SetAccessMask(KEY_ALL_ACCESS_MASK);
-    EXPECT_FALSE(reg_.SubkeyExists("\\" + leaf));
-    EXPECT_TRUE(reg_.DeleteKeyTree("\\" + leaf));
+    {
+        ExpectNoHandleLeak guard(env_);
+        EXPECT_FALSE(reg_.SubkeyExists("\\" + leaf));
+        EXPECT_TRUE(reg_.DeleteKeyTree("\\" + leaf));
+    }
     EXPECT_FALSE(env_.KeyExists(leaf));
 }
 
@@ -96,7 +118,10 @@ TEST_F(TRegistryContract, SubkeyExistsReadsADeniedKeyAsAbsent) {
     env_.CreateKey(locked);
     if (!env_.DenyKeyAccess(locked, KEY_ALL_ACCESS_MASK)) GTEST_SKIP() << env_.name();
     reg_.SetAccessMask(KEY_ALL_ACCESS_MASK);
-    EXPECT_FALSE(reg_.SubkeyExists(locked));
+    {
+        ExpectNoHandleLeak guard(env_);
+        EXPECT_FALSE(reg_.SubkeyExists(locked));
+    }
     EXPECT_TRUE(env_.KeyExists(locked));
 }
 

@@ -1,0 +1,78 @@
+// The open-handle count that every leak check stands on: it sees each kind
+// of handle the routines open, and only until it is closed; and an open
+// that fails hands out nothing the caller would have to close.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "contract_env.h"
+
+namespace nuben::contract {
+namespace {
+
+constexpr std::uint32_t kKeyRead = 0x20019;
+constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
+
+TEST(HandleContract, EveryKindTheRoutinesOpenCountsUntilItIsClosed) {
+    ContractEnv& env = Env();
+    Platform& os = env.os();
+    const std::string key = env.ScratchKey();
+    const std::string dir = env.ScratchFolder();
+    env.MakeFile(dir + "listed.txt", "x");
+    ProcessStart request;
+    request.commandLine = env.SleeperCommand(0, dir + "slept.txt");
+    request.startup = {68, 1, 1};
+    const std::size_t base = env.OpenHandleCount();
+
+    KeyHandle opened = 0;
+    ASSERT_EQ(ERROR_SUCCESS_CODE,
+              os.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, key, kKeyRead, &opened));
+    EXPECT_EQ(base + 1, env.OpenHandleCount()) << "a key, " << env.name();
+    const FileHandle file = os.CreateFileForWriting(dir + "written.bin");
+    ASSERT_NE(kInvalidHandle, file);
+    EXPECT_EQ(base + 2, env.OpenHandleCount()) << "a file";
+    FindEntry entry;
+    // Left unfinished: Wine lets go of a find's folder once it has listed
+    // everything, so only a find still under way holds a handle there.
+    const FindHandle find = os.FindFirstEntry(dir + "*.txt", &entry);
+    ASSERT_NE(kInvalidHandle, find);
+    EXPECT_EQ(base + 3, env.OpenHandleCount()) << "a find";
+    StartedProcess started;
+    ASSERT_TRUE(os.StartProcess(request, &started)) << request.commandLine;
+    EXPECT_EQ(base + 5, env.OpenHandleCount()) << "a process and its thread";
+
+    EXPECT_EQ(0u, os.WaitUntilSignalled(started.process, kInfinite));
+    EXPECT_TRUE(os.CloseProcessHandle(started.thread));
+    EXPECT_TRUE(os.CloseProcessHandle(started.process));
+    EXPECT_EQ(base + 3, env.OpenHandleCount()) << "an ended process";
+    EXPECT_TRUE(os.CloseFind(find));
+    EXPECT_TRUE(os.CloseFile(file));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os.CloseRegistryKey(opened));
+    EXPECT_EQ(base, env.OpenHandleCount()) << env.name();
+}
+
+TEST(HandleContract, AnOpenThatFailsHandsOutNothing) {
+    ContractEnv& env = Env();
+    Platform& os = env.os();
+    const std::string key = env.ScratchKey();
+    const std::string dir = env.ScratchFolder();
+    env.MakeFolder(dir + "folder");
+    ExpectNoHandleLeak guard(env);
+
+    KeyHandle opened = 0;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND_CODE,
+              os.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, key + "\\Missing", kKeyRead, &opened));
+    EXPECT_EQ(kInvalidHandle, os.CreateFileForWriting(dir + "folder"));
+    EXPECT_EQ(kInvalidHandle, os.CreateFileForWriting(dir + "missing\\file.bin"));
+    FindEntry entry;
+    EXPECT_EQ(kInvalidHandle, os.FindFirstEntry(dir + "*.none", &entry));
+    EXPECT_EQ(kInvalidHandle, os.FindFirstEntry(dir + "missing\\*.*", &entry));
+    ProcessStart request;
+    request.commandLine = "\"" + dir + "no such program.exe\"";
+    request.startup = {68, 1, 1};
+    StartedProcess started;
+    EXPECT_FALSE(os.StartProcess(request, &started));
+}
+
+}  // namespace
+}  // namespace nuben::contract
