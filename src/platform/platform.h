@@ -176,8 +176,11 @@ public:
     // --- Processes (kernel32).
 
     // CreateProcessA with the request's fields, no security attributes, the
-    // caller's environment and current directory. false when not started.
+    // caller's environment and current directory. false when not started,
+    // also for a command line of 32,767 characters or more (with its NUL,
+    // more than Windows takes).
     virtual bool StartProcess(const ProcessStart& request, StartedProcess* started) = 0;
+    static constexpr std::size_t kMaxCommandLine = 32767;  // characters, the NUL included
     // WaitForInputIdle(process, timeoutMs).
     virtual std::uint32_t WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) = 0;
     // WaitForSingleObject(handle, timeoutMs).

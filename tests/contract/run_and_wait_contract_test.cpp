@@ -34,5 +34,21 @@ TEST(RunAndWaitContract, CommandsThatCannotStartFail) {
     EXPECT_FALSE(RunAndWait(env.os(), missing, SW_SHOWNORMAL_VALUE));
 }
 
+// Windows takes at most 32,767 characters with the NUL. A longer registered
+// command must not run some other command: 70,000 characters reach a
+// program under Wine as their first 4,464 unless refused first.
+TEST(RunAndWaitContract, CommandLinesLongerThanWindowsTakesDoNotStart) {
+    ContractEnv& env = Env();
+    const std::string marker = env.ScratchFolder() + "ran.txt";
+    const std::string command = env.SleeperCommand(0, marker) + " ";
+    for (const std::size_t length : {std::size_t{32767}, std::size_t{70000}}) {
+        ExpectNoHandleLeak guard(env);
+        std::string padded = command;
+        padded.resize(length, 'x');
+        EXPECT_FALSE(RunAndWait(env.os(), padded, SW_SHOWNORMAL_VALUE)) << length;
+        EXPECT_FALSE(env.Exists(marker)) << length;
+    }
+}
+
 }  // namespace
 }  // namespace nuben::contract

@@ -1181,7 +1181,10 @@ std::string FakePlatform::ResolveProgram(const ProcessStart& request) const {
 bool FakePlatform::StartProcess(const ProcessStart& request, StartedProcess* started) {
     const CallPlan plan = Enter("StartProcess", request.commandLine);
     std::string program;
-    if (!plan.fail && !Injected("StartProcess", request.commandLine)) program = ResolveProgram(request);
+    if (!plan.fail && !Injected("StartProcess", request.commandLine) &&
+        request.commandLine.size() < kMaxCommandLine) {
+        program = ResolveProgram(request);
+    }
     Log("StartProcess app=" + request.applicationName + " cmd=" + request.commandLine + " -> " +
         (program.empty() ? std::string("fail") : program));
     if (program.empty()) return false;

@@ -318,6 +318,12 @@ void Win32Platform::ReleaseResourceData(ResourceData data) {
 // --- Processes.
 
 bool Win32Platform::StartProcess(const ProcessStart& request, StartedProcess* started) {
+    // Windows refuses longer command lines; Wine 8 starts the program with
+    // the line cut to its length modulo 65,536 instead, a different command.
+    if (request.commandLine.size() >= kMaxCommandLine) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
     // CreateProcessA may write into its command line: hand it a private copy.
     std::vector<char> commandLine(request.commandLine.begin(), request.commandLine.end());
     commandLine.push_back('\0');
