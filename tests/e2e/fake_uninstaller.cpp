@@ -3,9 +3,18 @@
 // would be caught), then removes the beta's uninstall key; with /keep it
 // leaves the key, as an uninstaller that the user cancelled would.
 //
+// The ways real uninstallers end that a starter must survive:
+//   /spawn    hands the work to a copy of itself (as uninstallers that
+//             copy themselves to the temp folder do) and ends at once;
+//             the copy logs "childstart" ... "childend" and removes the key
+//   /crash    dies of an access violation before removing anything
+// Built a second time as a console program (E2E_CONSOLE): it never looks
+// at a message queue, so it never goes input-idle.
+//
 // Log: C:\e2e\uninstaller.log ("start" ... "end").
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -35,25 +44,80 @@ bool DeleteTree(HKEY root, const std::string& path) {
     return RegDeleteKeyExA(root, path.c_str(), KEY_WOW64_32KEY, 0) == ERROR_SUCCESS;
 }
 
-}  // namespace
+bool Has(const std::string& commandLine, const char* flag) {
+    return commandLine.find(flag) != std::string::npos;
+}
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+// Starts this program again as the copy that does the work; false when it did not start.
+bool StartChild(DWORD workMs) {
+    char module[MAX_PATH + 1] = {};
+    GetModuleFileNameA(nullptr, module, MAX_PATH);
+    std::string commandLine =
+        "\"" + std::string(module) + "\" /child /work=" + std::to_string(workMs);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(module, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+void Wait(DWORD ms) {
+#ifdef E2E_CONSOLE
+    Sleep(ms);  // no message queue: never input-idle
+#else
+    e2e::PumpFor(ms);
+#endif
+}
+
+int Run() {
+#ifndef E2E_CONSOLE
     e2e::PumpPending();  // input-idle at once, so only the end wait holds the starter
-
+#endif
     const std::string commandLine = GetCommandLineA();
-    const bool keep = commandLine.find("/keep") != std::string::npos;
+    const bool child = Has(commandLine, "/child");
+    const std::string tag = child ? "child" : "";
     DWORD workMs = kDefaultWorkMs;
     size_t at = commandLine.find("/work=");
     if (at != std::string::npos) workMs = std::strtoul(commandLine.c_str() + at + 6, nullptr, 10);
 
-    e2e::AppendLine(kLog,
-                    "start " + e2e::NowField() + " pid=" + std::to_string(GetCurrentProcessId()));
-    e2e::AppendLine(kLog, "cmdline=" + e2e::Hex(commandLine));
-    e2e::AppendLine(kLog, "startup=" + e2e::StartupField());
+    e2e::AppendLine(kLog, tag + "start " + e2e::NowField() +
+                              " pid=" + std::to_string(GetCurrentProcessId()));
+    if (!child) {
+        e2e::AppendLine(kLog, "cmdline=" + e2e::Hex(commandLine));
+        e2e::AppendLine(kLog, "startup=" + e2e::StartupField());
+    }
 
-    e2e::PumpFor(workMs);
-    const bool removed = !keep && DeleteTree(HKEY_LOCAL_MACHINE, kBetaKey);
+    if (Has(commandLine, "/spawn")) {
+        const bool started = StartChild(workMs);
+        e2e::AppendLine(kLog, "end " + e2e::NowField() + " spawned=" + (started ? "1" : "0"));
+        return 0;
+    }
+    if (Has(commandLine, "/crash")) {
+        e2e::AppendLine(kLog, "crash " + e2e::NowField());
+        // Read through a volatile, so the compiler cannot turn the write into a trap instruction.
+        volatile std::uintptr_t address = 0;
+        *reinterpret_cast<volatile int*>(address) = 1;
+    }
 
-    e2e::AppendLine(kLog, "end " + e2e::NowField() + " removed=" + (removed ? "1" : "0"));
+    Wait(workMs);
+    const bool removed = !Has(commandLine, "/keep") && DeleteTree(HKEY_LOCAL_MACHINE, kBetaKey);
+
+    e2e::AppendLine(kLog, tag + "end " + e2e::NowField() + " removed=" + (removed ? "1" : "0"));
     return 0;
 }
+
+}  // namespace
+
+#ifdef E2E_CONSOLE
+int main() {
+    return Run();
+}
+#else
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return Run();
+}
+#endif

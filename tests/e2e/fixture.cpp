@@ -6,10 +6,15 @@
 // The script is in the ANSI code page; output goes to stdout in it too.
 //   regkey|ROOT\key                      create (with parents)
 //   regset|ROOT\key|name|TYPE|DATA       name "@" is the default value; TYPE is
-//                                        REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ,
-//                                        REG_DWORD, REG_BINARY or a number; DATA is
-//                                        text:<bytes> (NUL added for string types)
-//                                        or hex:<digits> (exactly these bytes)
+//                                        REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY,
+//                                        REG_DWORD, REG_LINK, REG_MULTI_SZ, REG_QWORD
+//                                        or a number; DATA is text:<bytes> (NUL added
+//                                        for string types) or hex:<digits> (exactly
+//                                        these bytes, no NUL added even to a string)
+//   regsetw|ROOT\key|name|TYPE|hex:<digits>  stores exactly these bytes as the registry
+//                                        keeps them (UTF-16 for strings), unconverted
+//   regget|ROOT\key|name                 print "type=T size=N data=<hex>" as a 32-bit
+//                                        program reads it (RegQueryValueExA), or "MISSING"
 //   regdel|ROOT\key                      delete with everything below (quiet if missing)
 //   regtree|ROOT\key                     print "K <rel>" and "V <rel>|<name>|<type>|<hex>",
 //                                        or "MISSING"
@@ -76,6 +81,9 @@ bool SplitRoot(const std::string& full, HKEY* root, std::string* path) {
 }
 
 DWORD TypeOf(const std::string& name) {
+    if (name == "REG_NONE") return REG_NONE;
+    if (name == "REG_LINK") return REG_LINK;
+    if (name == "REG_QWORD") return REG_QWORD;
     if (name == "REG_SZ") return REG_SZ;
     if (name == "REG_EXPAND_SZ") return REG_EXPAND_SZ;
     if (name == "REG_MULTI_SZ") return REG_MULTI_SZ;
@@ -95,6 +103,13 @@ std::string DataOf(const std::string& value, DWORD type) {
     if (type == REG_SZ || type == REG_EXPAND_SZ) bytes.push_back('\0');
     if (type == REG_MULTI_SZ) bytes.append(2, '\0');
     return bytes;
+}
+
+// The data followed by non-NUL bytes: the registry adds a terminator to
+// string data that lacks one when a NUL happens to follow it in memory, so
+// a value stored without its terminator needs something else behind it.
+std::string Guarded(const std::string& data) {
+    return data + "ZZ";
 }
 
 HKEY CreateKey(const std::string& full) {
@@ -244,10 +259,47 @@ void Run(const std::vector<std::string>& f) {
         const DWORD type = TypeOf(arg(3));
         const std::string data = DataOf(arg(4), type);
         const std::string name = arg(2) == "@" ? "" : arg(2);
-        if (RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+        const std::string guarded = Guarded(data);
+        if (RegSetValueExA(key, name.c_str(), 0, type,
+                           reinterpret_cast<const BYTE*>(guarded.data()),
                            static_cast<DWORD>(data.size())) != ERROR_SUCCESS)
             Fail("cannot set " + arg(1) + "|" + arg(2));
         RegCloseKey(key);
+    } else if (cmd == "regsetw") {
+        HKEY key = CreateKey(arg(1));
+        const DWORD type = TypeOf(arg(3));
+        const std::string data = DataOf(arg(4), REG_BINARY);
+        const std::string name = arg(2) == "@" ? "" : arg(2);
+        std::wstring wideName(name.size() + 1, L'\0');
+        const int length = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, &wideName[0],
+                                               static_cast<int>(wideName.size()));
+        if (length <= 0) Fail("bad value name " + name);
+        const std::string guarded = Guarded(data);
+        if (RegSetValueExW(key, wideName.c_str(), 0, type,
+                           reinterpret_cast<const BYTE*>(guarded.data()),
+                           static_cast<DWORD>(data.size())) != ERROR_SUCCESS)
+            Fail("cannot set " + arg(1) + "|" + arg(2));
+        RegCloseKey(key);
+    } else if (cmd == "regget") {
+        HKEY root;
+        std::string path;
+        HKEY key;
+        if (!SplitRoot(arg(1), &root, &path)) Fail("bad key " + arg(1));
+        const std::string name = arg(2) == "@" ? "" : arg(2);
+        DWORD type = 0;
+        DWORD size = 0;
+        if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | g_view, &key) != ERROR_SUCCESS ||
+            RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+            Out("MISSING");
+            return;
+        }
+        std::vector<BYTE> data(size + 1);
+        DWORD read = size;
+        const LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &read);
+        RegCloseKey(key);
+        if (rc != ERROR_SUCCESS) Fail("cannot read " + arg(1) + "|" + arg(2));
+        Out("type=" + std::to_string(type) + " size=" + std::to_string(read) + " data=" +
+            e2e::Hex(std::string(reinterpret_cast<char*>(data.data()), read)));
     } else if (cmd == "regdel") {
         HKEY root;
         std::string path;

@@ -24,7 +24,8 @@ for cases in "$here"/cases/*.sh; do
     source "$cases"
 done
 
-for exe in "$SETUP_EXE" "$PAYLOAD_EXE" e2e_boxbot.exe e2e_fixture.exe e2e_windows.exe e2e_uninstaller.exe; do
+for exe in "$SETUP_EXE" "$PAYLOAD_EXE" e2e_boxbot.exe e2e_fixture.exe e2e_windows.exe e2e_uninstaller.exe \
+    e2e_console_uninstaller.exe; do
     if [ ! -f "$E2E_BIN/$exe" ]; then
         echo "e2e: $E2E_BIN/$exe is missing: build the win32 preset first" >&2
         exit 2
@@ -60,6 +61,13 @@ CASES=(
     'v20-installpath-profile case_v20_hostile profile {profile}'
     'v20-installpath-desktop case_v20_hostile desktop {desktop}'
     'v20-installpath-users case_v20_hostile users C:\users'
+    "bad-v20-installpath-paths case_bad_v20_install_path_paths"
+    "bad-v20-installpath-values case_bad_v20_install_path_values"
+    "bad-beta-display-name case_bad_beta_display_name"
+    "bad-beta-uninstall-string case_bad_beta_uninstall_string"
+    "bad-temp case_bad_temp"
+    "bad-beta-uninstallers case_bad_beta_uninstallers"
+    "bad-windows case_bad_windows"
 )
 
 selected=()
