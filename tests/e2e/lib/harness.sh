@@ -225,6 +225,9 @@ run_setup() {
     ) || true
     if [ "$(log_lines boxbot.log 'exit ')" -ne 1 ]; then
         fail "the bootstrapper did not end normally: $(log_of boxbot.log | tail -1)"
+    elif [ "$(setup_exit_code)" != 0 ]; then
+        # Whatever the case is about, every run ends with exit code 0.
+        fail "the bootstrapper's exit code: $(setup_exit_code)"
     fi
     # An installer started just before the exit takes a moment to log its
     # start (2 s is ample even under emulation); one that did runs for a
