@@ -27,17 +27,17 @@ reg_state_lines() {
     for key in "${REG_WATCHED[@]}"; do printf 'say|== %s\nregtree|%s\n' "$key" "$key"; done
 }
 
-# A fixture line that stores <spec> ("regset|TYPE|DATA" or
-# "regsetw|TYPE|DATA") as value <name> of <key>.
+# A fixture line that stores a value written as "regset|TYPE|DATA" or
+# "regsetw|TYPE|DATA" (the third argument) as value <name> of <key>.
 value_line() { printf '%s|%s|%s|%s\n' "${3%%|*}" "$1" "$2" "${3#*|}"; }
 
-# bad_split "<label> <outcome> <spec>": sets label, outcome and spec; the
-# spec is taken whole, blanks at its end included.
+# bad_split "<label> <outcome> <value>": sets label, outcome and stored (the
+# value as the fixture writes it), taken whole, blanks at its end included.
 bad_split() {
     label="${1%% *}"
     local rest="${1#* }"
     outcome="${rest%% *}"
-    spec="${rest#* }"
+    stored="${rest#* }"
 }
 
 # bad_run_begin <label> [uncounted]: a fresh start for the next input of the case.
@@ -87,7 +87,7 @@ EOF
 
 # --- The beta: DisplayName and UninstallString -------------------------------
 
-# bad_beta_setup <DisplayName spec> <UninstallString spec>: the beta's
+# bad_beta_setup <DisplayName value> <UninstallString value>: the beta's
 # key holding exactly these two values; the registry as it then is goes
 # to reg-before.txt, and what a 32-bit program reads back to read-back.txt.
 bad_beta_setup() {
@@ -149,6 +149,34 @@ check_beta_outcome() {
     esac
 }
 
+# bad_beta_value_runs <1|2> <other value> <hex> <command> <entries...>: the
+# beta with its DisplayName (1) or UninstallString (2) set to each entry's
+# value in turn, the other value as given; <hex> is the text the no-NUL
+# entry stores, <command> the uninstaller the outcome expects.
+bad_beta_value_runs() {
+    local which="$1" other="$2" hex="$3" command="$4"
+    shift 4
+    local names=(DisplayName UninstallString) entry label outcome stored
+    local value="${names[which - 1]}"
+    for entry in "$@"; do
+        bad_split "$entry"
+        bad_run_begin "$value-$label"
+        if [ "$which" = 1 ]; then
+            bad_beta_setup "$stored" "$other"
+        else
+            bad_beta_setup "$other" "$stored"
+        fi
+        # The inputs really are what they claim to be, as the bootstrapper reads them.
+        case "$label" in
+            no-NUL) check_eq "$value read back" "type=1 size=$((${#hex} / 2)) data=$hex" "$(read_back "$which")" ;;
+            64KiB) check_eq "$value size read back" 65536 "$(field "$(read_back "$which")" size)" ;;
+        esac
+        run_setup "$SETUP_EXE" yes
+        check_beta_outcome "$outcome" "$command"
+        bad_run_end
+    done
+}
+
 # The display name in other types and odd sizes. Only text (REG_SZ or
 # REG_EXPAND_SZ) that reads as exactly the product's name up to its first
 # NUL is the beta; anything else is someone else's key and is left alone.
@@ -156,7 +184,7 @@ case_bad_beta_display_name() {
     case_begin bad-beta-display-name
     bad_keep_registry
     bad_beta_copy_uninstallers
-    local name command entry label outcome spec
+    local name command
     name="$(cp949hex "누벤")"
     command="\"$BETA_UNINSTALLER\" /remove"
     local runs=(
@@ -168,19 +196,7 @@ case_bad_beta_display_name() {
         "NUL-inside beta regset|REG_SZ|hex:${name}00$(cp949hex " 베타")00"
         "64KiB other regset|REG_SZ|text:$(padded 누벤 $BAD_64K_TEXT)"
     )
-    for entry in "${runs[@]}"; do
-        bad_split "$entry"
-        bad_run_begin "DisplayName-$label"
-        bad_beta_setup "$spec" "regset|REG_SZ|text:$command"
-        case "$label" in
-            # The inputs really are what they claim to be, as the bootstrapper reads them.
-            no-NUL) check_eq "DisplayName read back" "type=1 size=4 data=$name" "$(read_back 1)" ;;
-            64KiB) check_eq "DisplayName size read back" 65536 "$(field "$(read_back 1)" size)" ;;
-        esac
-        run_setup "$SETUP_EXE" yes
-        check_beta_outcome "$outcome" "$command"
-        bad_run_end
-    done
+    bad_beta_value_runs 1 "regset|REG_SZ|text:$command" "$name" "$command" "${runs[@]}"
     bad_case_end
 }
 
@@ -192,7 +208,7 @@ case_bad_beta_uninstall_string() {
     case_begin bad-beta-uninstall-string
     bad_keep_registry
     bad_beta_copy_uninstallers
-    local command hex entry label outcome spec
+    local command hex
     command="\"$BETA_UNINSTALLER\" /remove"
     hex="$(cp949hex "$command")"
     local runs=(
@@ -204,19 +220,8 @@ case_bad_beta_uninstall_string() {
         "odd-byte-count beta regsetw|REG_SZ|hex:$(utf16hex "$command")00"
         "64KiB blocked regset|REG_SZ|text:$(padded "$command " $BAD_64K_TEXT)"
     )
-    for entry in "${runs[@]}"; do
-        bad_split "$entry"
-        bad_run_begin "UninstallString-$label"
-        bad_beta_setup "regset|REG_SZ|text:누벤" "$spec"
-        case "$label" in
-            no-NUL) check_eq "UninstallString read back" "type=1 size=$((${#hex} / 2)) data=$hex" "$(read_back 2)" ;;
-            # Longer than any command line (32,767 characters): it cannot start.
-            64KiB) check_eq "UninstallString size read back" 65536 "$(field "$(read_back 2)" size)" ;;
-        esac
-        run_setup "$SETUP_EXE" yes
-        check_beta_outcome "$outcome" "$command"
-        bad_run_end
-    done
+    # 64 KiB is longer than any command line (32,767 characters): it cannot start.
+    bad_beta_value_runs 2 "regset|REG_SZ|text:누벤" "$hex" "$command" "${runs[@]}"
     bad_case_end
 }
 
@@ -317,7 +322,7 @@ mkfile|C:\\Program Files (x86)\\누벤 Other\\keep.txt|-|keep
 EOF
 }
 
-# bad_v20_setup <InstallPath spec>: version 2.0 installed, InstallPath
+# bad_v20_setup <InstallPath value>: version 2.0 installed, InstallPath
 # stored as given; the registry goes to reg-before.txt.
 bad_v20_setup() {
     {
@@ -350,13 +355,13 @@ check_v20_outcome() {
     check_delivered
 }
 
-# bad_v20_runs <entries...>: each "label removed|kept spec" in turn.
+# bad_v20_runs <entries...>: each "label removed|kept value" in turn.
 bad_v20_runs() {
-    local entry label outcome spec
+    local entry label outcome stored
     for entry in "$@"; do
         bad_split "$entry"
         bad_run_begin "InstallPath-$label"
-        bad_v20_setup "$spec"
+        bad_v20_setup "$stored"
         run_setup "$SETUP_EXE" yes
         check_v20_outcome "$outcome"
         bad_run_end
@@ -396,19 +401,19 @@ case_bad_v20_install_path_paths() {
     while [ "${#long}" -le 280 ]; do long+='\누벤 폴더 이름이 긴 폴더'; done
     mkdir -p "$(unixpath "$long")"
     printf 'deep\n' >"$(unixpath "$long")/keep.txt"
-    local spec='regset|REG_SZ|text:'
+    local stored='regset|REG_SZ|text:'
     bad_v20_runs \
-        "UNC kept ${spec}\\\\server\\share\\x" \
-        "relative kept ${spec}NuBen" \
-        "relative-dotdot kept ${spec}..\\x" \
-        "drive-relative kept ${spec}C:NuBen" \
-        "long-path-prefix kept ${spec}\\\\?\\$V20_INSTALL" \
-        "long-path-prefix-root kept ${spec}\\\\?\\C:\\" \
-        "longer-than-260 kept ${spec}$long" \
-        "trailing-dots-and-blanks removed ${spec}$V20_INSTALL. . " \
-        "system32-slashes kept ${spec}c:/WINDOWS/system32/" \
-        "short-name-alias kept ${spec}C:\\PROGRA~1" \
-        "native-program-files kept ${spec}C:\\Program Files"
+        "UNC kept ${stored}\\\\server\\share\\x" \
+        "relative kept ${stored}NuBen" \
+        "relative-dotdot kept ${stored}..\\x" \
+        "drive-relative kept ${stored}C:NuBen" \
+        "long-path-prefix kept ${stored}\\\\?\\$V20_INSTALL" \
+        "long-path-prefix-root kept ${stored}\\\\?\\C:\\" \
+        "longer-than-260 kept ${stored}$long" \
+        "trailing-dots-and-blanks removed ${stored}$V20_INSTALL. . " \
+        "system32-slashes kept ${stored}c:/WINDOWS/system32/" \
+        "short-name-alias kept ${stored}C:\\PROGRA~1" \
+        "native-program-files kept ${stored}C:\\Program Files"
     bad_case_end
 }
 
