@@ -21,33 +21,57 @@ import sys
 PAGE = 4096
 
 
+class Pe:
+    """The parts of a PE32 file's headers that this script and the release
+    checks read: the data directories, the symbol table pointer and
+    every section header as (header offset, name, virtual address, virtual
+    size, raw size, raw pointer)."""
+
+    def __init__(self, data):
+        self.data = data
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise ValueError("not a PE file")
+        count = struct.unpack_from("<H", data, pe + 6)[0]
+        self.symbols = struct.unpack_from("<I", data, pe + 12)[0]
+        opt = pe + 24
+        opt_size = struct.unpack_from("<H", data, pe + 20)[0]
+        if struct.unpack_from("<H", data, opt)[0] != 0x10B:
+            raise ValueError("not PE32")
+        self.directories = opt + 96
+        table = opt + opt_size
+        self.sections = []
+        for i in range(count):
+            at = table + 40 * i
+            name = data[at:at + 8].rstrip(b"\0")
+            virtual_size, address, raw_size, raw_pointer = struct.unpack_from("<IIII", data, at + 8)
+            self.sections.append((at, name, address, virtual_size, raw_size, raw_pointer))
+
+    def directory(self, index):
+        """(RVA, size) of data directory <index>."""
+        return struct.unpack_from("<II", self.data, self.directories + 8 * index)
+
+    def file_offset(self, rva):
+        """Where the byte at <rva> lies in the file; None outside every section."""
+        for _, _, address, virtual_size, raw_size, raw_pointer in self.sections:
+            if address <= rva < address + min(virtual_size, raw_size):
+                return raw_pointer + rva - address
+        return None
+
+
 def main(path):
     with open(path, "rb") as f:
         data = f.read()
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    if data[pe:pe + 4] != b"PE\0\0":
-        sys.exit("align_resources.py: %s is not a PE file" % path)
-    count = struct.unpack_from("<H", data, pe + 6)[0]
-    symbols = struct.unpack_from("<I", data, pe + 12)[0]
-    opt = pe + 24
-    opt_size = struct.unpack_from("<H", data, pe + 20)[0]
-    if struct.unpack_from("<H", data, opt)[0] != 0x10B:
-        sys.exit("align_resources.py: %s is not PE32" % path)
-    directories = opt + 96
-    security = struct.unpack_from("<II", data, directories + 4 * 8)
-    debug = struct.unpack_from("<II", data, directories + 6 * 8)
-    if symbols or security[1] or debug[1]:
+    try:
+        pe = Pe(data)
+    except ValueError as e:
+        sys.exit("align_resources.py: %s is %s" % (path, e))
+    security = pe.directory(4)
+    debug = pe.directory(6)
+    if pe.symbols or security[1] or debug[1]:
         sys.exit("align_resources.py: %s has a symbol table, signature or debug data" % path)
-    table = opt + opt_size
-    headers = []
-    rsrc = None
-    for i in range(count):
-        at = table + 40 * i
-        name = data[at:at + 8].rstrip(b"\0")
-        raw_size, raw_pointer = struct.unpack_from("<II", data, at + 16)
-        headers.append((at, raw_size, raw_pointer))
-        if name == b".rsrc":
-            rsrc = raw_pointer
+    headers = [(at, raw_size, raw_pointer) for at, _, _, _, raw_size, raw_pointer in pe.sections]
+    rsrc = next((raw_pointer for _, name, _, _, _, raw_pointer in pe.sections if name == b".rsrc"), None)
     if rsrc is None:
         return 0
     pad = -rsrc % PAGE

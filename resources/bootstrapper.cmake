@@ -10,8 +10,8 @@
 #
 # Each bootstrapper gets its own folder in the calling directory's binary
 # tree, holding a copy of the payload named setup_file.bin and a copy of
-# the resource script; windres finds both the payload and the icon through
-# its include path.
+# the resource script; windres finds the payload, the manifest and the icon
+# through its include path.
 
 # The entry point, compiled once for every bootstrapper. An object library,
 # not a static one: WinMain is referenced only by the C runtime's startup
@@ -53,9 +53,10 @@ function(nuben_add_bootstrapper target payload output_name)
 
     configure_file(${resources_dir}/NuBenSetup.rc ${dir}/NuBenSetup.rc COPYONLY)
     # windres does not report the files a script embeds; name them here so
-    # the resource object is rebuilt when the payload or the icon changes.
+    # the resource object is rebuilt when the payload, the manifest or the
+    # icon changes.
     set_source_files_properties(${dir}/NuBenSetup.rc PROPERTIES
-        OBJECT_DEPENDS "${dir}/setup_file.bin;${resources_dir}/nuben.ico"
+        OBJECT_DEPENDS "${dir}/setup_file.bin;${resources_dir}/NuBenSetup.manifest;${resources_dir}/nuben.ico"
         INCLUDE_DIRECTORIES "${dir};${resources_dir}")
     set_source_files_properties(${dir}/setup_file.bin PROPERTIES HEADER_FILE_ONLY ON)
 
