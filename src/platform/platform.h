@@ -185,8 +185,19 @@ public:
     virtual std::uint32_t WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) = 0;
     // WaitForSingleObject(handle, timeoutMs).
     virtual std::uint32_t WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) = 0;
-    // CloseHandle on a process or thread handle.
+    // CloseHandle on a process, thread or job handle.
     virtual bool CloseProcessHandle(ProcessHandle handle) = 0;
+    // CreateJobObjectA(NULL, NULL): an unnamed job without limits; 0 on failure.
+    virtual ProcessHandle NewJob() = 0;
+    // AssignProcessToJobObject(job, process). Fails for a process already in a
+    // job that does not allow nesting (Windows 7 and older).
+    virtual bool PutProcessInJob(ProcessHandle job, ProcessHandle process) = 0;
+    // ResumeThread(thread) != (DWORD)-1: lets a process started suspended run.
+    virtual bool ResumeStartedThread(ProcessHandle thread) = 0;
+    // QueryInformationJobObject(job, JobObjectBasicAccountingInformation):
+    // *active receives ActiveProcesses, which counts every process in the job,
+    // the children it started included; false when the query fails.
+    virtual bool CountJobProcesses(ProcessHandle job, std::uint32_t* active) = 0;
     // Sleep.
     virtual void Pause(std::uint32_t milliseconds) = 0;
 

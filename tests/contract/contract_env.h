@@ -67,8 +67,10 @@ public:
     // A module that carries kPayloadName of type "EXE" with PayloadBytes().
     virtual ModuleHandle ModuleWithPayload() = 0;
     // A command line that starts a program which sleeps `ms`, then creates
-    // the file `markerPath`, then exits.
-    virtual std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath) = 0;
+    // the file `markerPath`, then exits. Handing over, the program started
+    // only starts a copy of itself to do that, and exits at once.
+    virtual std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath,
+                                       bool handOver = false) = 0;
 
     // --- Handles.
 

@@ -79,19 +79,29 @@ public:
 
     ModuleHandle ModuleWithPayload() override { return kPayloadModule; }
 
-    std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath) override {
+    std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath,
+                               bool handOver = false) override {
         const std::string program =
             "C:\\Tools\\contract_sleeper" + std::to_string(++sleepers_) + ".exe";
         fake_->MakeFile(program, "MZ");
-        // The program's whole life passes while its end is waited for.
+        // The program's whole life passes while its end is waited for, or,
+        // as a copy nobody waits for, by the second count of its job.
+        const std::string copy = program + ".copy.exe";
         fake_->RegisterProgram(
-            program,
+            handOver ? copy : program,
             [ms, markerPath](fake::FakePlatform& machine, const ProcessStart&) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(ms));
                 machine.MakeFile(markerPath, "slept");
             },
-            true);
-        return "\"" + program + "\" " + std::to_string(ms) + " \"" + markerPath + "\"";
+            true, 2);
+        if (handOver) {
+            fake_->RegisterProgram(program,
+                                   [copy](fake::FakePlatform& machine, const ProcessStart&) {
+                                       machine.StartChild(copy);
+                                   });
+        }
+        return "\"" + program + "\" " + (handOver ? "handover " : "") + std::to_string(ms) + " \"" +
+               markerPath + "\"";
     }
 
     // What the fake handed out and was not given back; HoldOpen tokens are

@@ -1,15 +1,35 @@
 /* contract_sleeper.exe <ms> <marker>: sleeps <ms> milliseconds while
  * pumping messages (so the process goes input-idle at once, as
  * WaitForInputIdle expects of a GUI program), then creates the file
- * <marker> and exits with code 0. Used by ContractEnv::SleeperCommand. */
+ * <marker> and exits with code 0. Used by ContractEnv::SleeperCommand.
+ * contract_sleeper.exe handover <ms> <marker>: starts a copy of itself
+ * with <ms> <marker> and exits at once, as many uninstallers do. */
 #include <stdlib.h>
+#include <string.h>
 #include <windows.h>
+
+static int HandOver(void) {
+    char self[MAX_PATH];
+    char line[3 * MAX_PATH];
+    const DWORD length = GetModuleFileNameA(NULL, self, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return 3;
+    wsprintfA(line, "\"%s\" %s \"%s\"", self, __argv[2], __argv[3]);
+    STARTUPINFOA startup;
+    PROCESS_INFORMATION info;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) return 4;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return 0;
+}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show) {
     (void)instance;
     (void)previous;
     (void)commandLine;
     (void)show;
+    if (__argc == 4 && strcmp(__argv[1], "handover") == 0) return HandOver();
     if (__argc < 3) return 2;
     const DWORD total = (DWORD)strtoul(__argv[1], NULL, 10);
     MSG msg;

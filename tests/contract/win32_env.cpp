@@ -338,9 +338,10 @@ class Win32Env final : public ContractEnv {
         return reinterpret_cast<ModuleHandle>(GetModuleHandleA(nullptr));
     }
 
-    std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath) override {
-        return "\"" + ExeFolder() + "contract_sleeper.exe\" " + std::to_string(ms) + " \"" +
-               markerPath + "\"";
+    std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath,
+                               bool handOver = false) override {
+        return "\"" + ExeFolder() + "contract_sleeper.exe\" " + (handOver ? "handover " : "") +
+               std::to_string(ms) + " \"" + markerPath + "\"";
     }
 
     std::size_t OpenHandleCount() override {

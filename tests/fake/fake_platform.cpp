@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 namespace nuben::fake {
 namespace {
 
 constexpr std::uint32_t kSettableAttributes = 0x1 | 0x2 | 0x4 | 0x20 | 0x100 | 0x1000 | 0x2000;
 constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
+constexpr std::uint32_t CREATE_SUSPENDED_BIT = 0x4;
 // DOS dates run from 1980-01-01 up to the end of 2107.
 constexpr std::uint64_t kDosEpoch = 119600064000000000ull;
 constexpr std::uint64_t kDosEnd = 159992928000000000ull;
@@ -1136,8 +1138,40 @@ void FakePlatform::ReleaseResourceData(ResourceData data) {
 // =============================================================== processes
 
 void FakePlatform::RegisterProgram(const std::string& path, ProgramEffect effect,
-                                   bool effectWhenWaitedFor) {
-    programs_.push_back(Program{Normalise(path), std::move(effect), effectWhenWaitedFor});
+                                   bool effectWhenWaitedFor, int livesForCounts) {
+    programs_.push_back(
+        Program{Normalise(path), std::move(effect), effectWhenWaitedFor, livesForCounts});
+}
+
+void FakePlatform::RunEffect(int id, bool atEnd) {
+    const Process process = processes_[static_cast<std::size_t>(id - 1)];
+    if (process.program < 0) return;
+    const Program program = programs_[static_cast<std::size_t>(process.program)];
+    if (!program.effect || program.whenWaitedFor != atEnd) return;
+    const int caller = std::exchange(running_, id);
+    program.effect(*this, process.request);
+    running_ = caller;
+}
+
+void FakePlatform::EndProcess(int id) {
+    if (std::exchange(processes_[static_cast<std::size_t>(id - 1)].ended, true)) return;
+    RunEffect(id, true);
+}
+
+void FakePlatform::StartChild(const std::string& path) {
+    Process child;
+    child.request.commandLine = path;
+    child.job = processes_.at(static_cast<std::size_t>(running_ - 1)).job;
+    for (std::size_t i = 0; i < programs_.size(); ++i) {
+        if (Fold(programs_[i].path) == Fold(Normalise(path))) {
+            child.program = static_cast<int>(i);
+            child.countsLeft = programs_[i].livesForCounts;
+        }
+    }
+    processes_.push_back(child);
+    const int id = static_cast<int>(processes_.size());
+    Log("StartChild #" + std::to_string(running_) + " -> #" + std::to_string(id) + " " + path);
+    RunEffect(id, false);
 }
 
 // The program CreateProcessA would start: the application name as given, or
@@ -1191,8 +1225,12 @@ bool FakePlatform::StartProcess(const ProcessStart& request, StartedProcess* sta
 
     Process process;
     process.request = request;
+    process.suspended = (request.creationFlags & CREATE_SUSPENDED_BIT) != 0;
     for (std::size_t i = 0; i < programs_.size(); ++i) {
-        if (Fold(programs_[i].path) == Fold(program)) process.program = static_cast<int>(i);
+        if (Fold(programs_[i].path) == Fold(program)) {
+            process.program = static_cast<int>(i);
+            process.countsLeft = programs_[i].livesForCounts;
+        }
     }
     processes_.push_back(process);
     const int id = static_cast<int>(processes_.size());
@@ -1203,11 +1241,7 @@ bool FakePlatform::StartProcess(const ProcessStart& request, StartedProcess* sta
     handle.kind = kThread;
     started->thread = NewHandle(handle);
     starts_.push_back(StartRecord{request, program, cwd_, started->process, started->thread});
-
-    if (process.program >= 0) {
-        const Program& registered = programs_[static_cast<std::size_t>(process.program)];
-        if (registered.effect && !registered.whenWaitedFor) registered.effect(*this, request);
-    }
+    if (!process.suspended) RunEffect(id, false);
     return true;
 }
 
@@ -1239,33 +1273,99 @@ std::uint32_t FakePlatform::WaitUntilSignalled(ProcessHandle handleValue, std::u
         return kWaitFailed;
     }
     const int id = handle->process;
-    Log("WaitEnd #" + std::to_string(id) + " " + Hex(timeoutMs));
-    Process& process = processes_[static_cast<std::size_t>(id - 1)];
-    if (!process.ended) {
-        process.ended = true;
-        if (process.program >= 0) {
-            const Program& registered = programs_[static_cast<std::size_t>(process.program)];
-            if (registered.effect && registered.whenWaitedFor) {
-                const ProcessStart request = process.request;
-                registered.effect(*this, request);
-            }
-        }
+    if (processes_[static_cast<std::size_t>(id - 1)].suspended) {
+        // Windows would wait for good: the process never runs.
+        Log("WaitEnd #" + std::to_string(id) + " -> suspended, never ends");
+        return kWaitFailed;
     }
+    Log("WaitEnd #" + std::to_string(id) + " " + Hex(timeoutMs));
+    EndProcess(id);
     return 0;
 }
 
 bool FakePlatform::CloseProcessHandle(ProcessHandle handleValue) {
     const CallPlan plan = Enter("CloseProcessHandle", Hex(handleValue));
     const auto it = handles_.find(handleValue);
-    if (it == handles_.end() || (it->second.kind != kProcess && it->second.kind != kThread)) {
+    const int kind = it == handles_.end() ? -1 : it->second.kind;
+    if (kind != kProcess && kind != kThread && kind != kJob) {
         ++badCloses_;
         Log("CloseProcessHandle " + Hex(handleValue) + " -> invalid");
         return false;
     }
-    Log(std::string("CloseProcessHandle ") + (it->second.kind == kProcess ? "process#" : "thread#") +
-        std::to_string(it->second.process) + (plan.fail ? " -> fail" : ""));
+    const char* what = kind == kProcess ? "process#" : kind == kThread ? "thread#" : "job#";
+    Log(std::string("CloseProcessHandle ") + what + std::to_string(it->second.process) +
+        (plan.fail ? " -> fail" : ""));
     handles_.erase(it);  // gone even when the close reports failure
     return !plan.fail;
+}
+
+ProcessHandle FakePlatform::NewJob() {
+    if (Enter("NewJob", "").fail || Injected("NewJob", "")) {
+        Log("NewJob -> fail");
+        return 0;
+    }
+    Handle handle;
+    handle.kind = kJob;
+    handle.process = ++jobs_;
+    Log("NewJob #" + std::to_string(jobs_));
+    return NewHandle(handle);
+}
+
+bool FakePlatform::PutProcessInJob(ProcessHandle job, ProcessHandle process) {
+    const CallPlan plan = Enter("PutProcessInJob", Hex(process));
+    const Handle* jobHandle = HandleOf(job, kJob);
+    const Handle* processHandle = HandleOf(process, kProcess);
+    if (plan.fail || jobHandle == nullptr || processHandle == nullptr ||
+        Injected("PutProcessInJob", "")) {
+        Log("PutInJob " + Hex(process) + " -> fail");
+        return false;
+    }
+    processes_[static_cast<std::size_t>(processHandle->process - 1)].job = jobHandle->process;
+    Log("PutInJob #" + std::to_string(processHandle->process) + " job#" +
+        std::to_string(jobHandle->process));
+    return true;
+}
+
+bool FakePlatform::ResumeStartedThread(ProcessHandle thread) {
+    const CallPlan plan = Enter("ResumeStartedThread", Hex(thread));
+    const Handle* handle = HandleOf(thread, kThread);
+    if (plan.fail || handle == nullptr || Injected("ResumeStartedThread", "")) {
+        Log("Resume " + Hex(thread) + " -> fail");
+        return false;
+    }
+    const int id = handle->process;
+    Log("Resume #" + std::to_string(id));
+    if (std::exchange(processes_[static_cast<std::size_t>(id - 1)].suspended, false)) {
+        RunEffect(id, false);
+    }
+    return true;
+}
+
+bool FakePlatform::CountJobProcesses(ProcessHandle job, std::uint32_t* active) {
+    const CallPlan plan = Enter("CountJobProcesses", Hex(job));
+    const Handle* handle = HandleOf(job, kJob);
+    if (plan.fail || handle == nullptr || Injected("CountJobProcesses", "")) {
+        Log("CountJob " + Hex(job) + " -> fail");
+        return false;
+    }
+    const int number = handle->process;
+    // Each count is a moment later: processes whose time is up end first.
+    // Indexes, not iterators: an ending process may start another.
+    for (std::size_t i = 0; i < processes_.size(); ++i) {
+        Process& process = processes_[i];
+        if (process.job == number && !process.ended && process.countsLeft > 0 &&
+            --process.countsLeft == 0) {
+            EndProcess(static_cast<int>(i + 1));
+        }
+    }
+    std::uint32_t count = 0;
+    for (const Process& process : processes_) {
+        if (process.job == number && !process.ended) ++count;
+    }
+    MarkAnswered(plan);
+    *active = plan.odd ? 0x7FFFFFFFu : count;  // OddData::kHuge, the only odd answer
+    Log("CountJob #" + std::to_string(number) + " -> " + std::to_string(count));
+    return true;
 }
 
 void FakePlatform::Pause(std::uint32_t milliseconds) {

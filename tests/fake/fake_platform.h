@@ -49,7 +49,7 @@ constexpr std::uint64_t kDefaultFileTime = 129067776000000000ull;
 class FakePlatform;
 
 // What a started program does to the machine (runs when it starts, or when
-// its end is waited for: see RegisterProgram).
+// it ends: see RegisterProgram).
 using ProgramEffect = std::function<void(FakePlatform&, const ProcessStart&)>;
 
 struct StartRecord {
@@ -174,8 +174,14 @@ public:
 
     // --- Processes. A program is found by its path (case-insensitively),
     // also when ".exe" was left off. Existing files start too, with no effect.
+    // A process ends when its end is waited for, or, never waited for, when
+    // the job it is in has been counted `livesForCounts` times (< 0: never).
+    // A process started suspended does nothing until its thread resumes.
     void RegisterProgram(const std::string& path, ProgramEffect effect = nullptr,
-                         bool effectWhenWaitedFor = false);
+                         bool effectWhenWaitedFor = false, int livesForCounts = -1);
+    // From inside a ProgramEffect: the program whose effect runs starts the
+    // registered `path`, which inherits its job.
+    void StartChild(const std::string& path);
     const std::vector<StartRecord>& Starts() const { return starts_; }
 
     // --- Windows: appended at the bottom of the z-order.
@@ -291,6 +297,10 @@ public:
     std::uint32_t WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) override;
     std::uint32_t WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) override;
     bool CloseProcessHandle(ProcessHandle handle) override;
+    ProcessHandle NewJob() override;
+    bool PutProcessInJob(ProcessHandle job, ProcessHandle process) override;
+    bool ResumeStartedThread(ProcessHandle thread) override;
+    bool CountJobProcesses(ProcessHandle job, std::uint32_t* active) override;
     void Pause(std::uint32_t milliseconds) override;
 
     WindowHandle DesktopWindow() override;
@@ -328,7 +338,7 @@ private:
         int openCount = 0;       // open without sharing (handles and holds)
         bool IsFolder() const { return (attributes & ATTR_DIRECTORY) != 0; }
     };
-    enum HandleKind { kKey, kFile, kFind, kProcess, kThread, kResource };
+    enum HandleKind { kKey, kFile, kFind, kProcess, kThread, kResource, kJob };
     struct Handle {
         int kind = kKey;
         std::shared_ptr<KeyNode> key;
@@ -337,18 +347,22 @@ private:
         std::string path;
         std::vector<FindEntry> entries;
         std::size_t next = 0;
-        int process = 0;  // index + 1 into processes_
+        int process = 0;  // index + 1 into processes_; a job's number for kJob
         std::size_t resource = 0;
     };
     struct Program {
         std::string path;
         ProgramEffect effect;
         bool whenWaitedFor = false;
+        int livesForCounts = -1;
     };
     struct Process {
         int program = -1;  // index into programs_, -1 for a plain file
         ProcessStart request;
         bool ended = false;
+        bool suspended = false;
+        int job = 0;  // 0: in no job
+        int countsLeft = -1;
     };
     struct Window {
         WindowHandle handle = 0;
@@ -434,6 +448,9 @@ private:
     void AfterWindowCall(WindowHandle window, const std::string& operation);
     Window* LiveWindow(WindowHandle window);
     std::string ResolveProgram(const ProcessStart& request) const;
+    // Runs the process's effect if it is due at its start (or at its end).
+    void RunEffect(int id, bool atEnd);
+    void EndProcess(int id);
 
     int codePage_ = 949;
     bool dbcsEnabled_ = true;
@@ -456,6 +473,8 @@ private:
     std::vector<Program> programs_;
     std::vector<Process> processes_;
     std::vector<StartRecord> starts_;
+    int running_ = 0;  // the process whose effect runs
+    int jobs_ = 0;
 
     std::vector<Window> windows_;
     std::vector<PostRecord> posts_;

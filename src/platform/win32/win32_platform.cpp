@@ -358,6 +358,27 @@ bool Win32Platform::CloseProcessHandle(ProcessHandle handle) {
     return CloseHandle(ToHandle(handle)) != FALSE;
 }
 
+ProcessHandle Win32Platform::NewJob() {
+    return FromPointer(CreateJobObjectA(nullptr, nullptr));
+}
+
+bool Win32Platform::PutProcessInJob(ProcessHandle job, ProcessHandle process) {
+    return AssignProcessToJobObject(ToHandle(job), ToHandle(process)) != FALSE;
+}
+
+bool Win32Platform::ResumeStartedThread(ProcessHandle thread) {
+    return ResumeThread(ToHandle(thread)) != static_cast<DWORD>(-1);
+}
+
+bool Win32Platform::CountJobProcesses(ProcessHandle job, std::uint32_t* active) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+    if (!QueryInformationJobObject(ToHandle(job), JobObjectBasicAccountingInformation, &info,
+                                   sizeof info, nullptr))
+        return false;
+    *active = info.ActiveProcesses;
+    return true;
+}
+
 void Win32Platform::Pause(std::uint32_t milliseconds) {
     Sleep(milliseconds);
 }

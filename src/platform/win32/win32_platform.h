@@ -55,6 +55,10 @@ class Win32Platform final : public Platform {
     std::uint32_t WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) override;
     std::uint32_t WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) override;
     bool CloseProcessHandle(ProcessHandle handle) override;
+    ProcessHandle NewJob() override;
+    bool PutProcessInJob(ProcessHandle job, ProcessHandle process) override;
+    bool ResumeStartedThread(ProcessHandle thread) override;
+    bool CountJobProcesses(ProcessHandle job, std::uint32_t* active) override;
     void Pause(std::uint32_t milliseconds) override;
 
     WindowHandle DesktopWindow() override;
