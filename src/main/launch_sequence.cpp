@@ -27,7 +27,8 @@ void RunLaunchSequence(GlobalState& g) {
     if (IsBetaInstalled(g)) {
         if (!UserAgrees(os, texts::kBetaQuestion)) return;
         CloseAppWindows(os, kMainWindowClass, texts::kProductName);
-        RunAndWait(os, g.UninstallCommand, SW_SHOWNORMAL_VALUE);
+        RunAndWait(os, g.UninstallCommand, SW_SHOWNORMAL_VALUE,
+                   [&g] { return IsBetaInstalled(g); });
         // The beta's own uninstaller decides; if its registration is still
         // there, installing over it is not safe.
         if (IsBetaInstalled(g)) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct GlobalState {
 constexpr std::uint16_t SW_SHOWNORMAL_VALUE = 1;
 constexpr std::uint32_t STARTF_USESHOWWINDOW_FLAG = 1;
 constexpr std::uint32_t NORMAL_PRIORITY_CLASS_FLAG = 0x20;
+constexpr std::uint32_t CREATE_SUSPENDED_FLAG = 0x4;
 constexpr std::uint32_t STARTUPINFO_SIZE = 68;  // sizeof(STARTUPINFOA) on 32-bit Windows
 constexpr std::uint32_t INFINITE_WAIT = 0xFFFFFFFFu;
 constexpr std::uint32_t GW_HWNDFIRST_CMD = 0;
@@ -97,8 +99,13 @@ void RemoveVersion20(GlobalState& g);
 // is not empty, text) match after AsciiUpper. False only for an empty class.
 bool CloseAppWindows(Platform& os, const std::string& className, const std::string& title);
 // Starts `commandLine` as given and waits, without limit, for it to go
-// input-idle and then to end. False when it did not start.
-bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t showCommand);
+// input-idle and then to end. Given `stillPending`, it then waits on, also
+// without limit, while that answers true and a process the program started
+// (directly or not) still runs: uninstallers that hand their work over to a
+// copy of themselves end at once. False when it did not start, or could not
+// be let run.
+bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t showCommand,
+                const std::function<bool()>& stillPending = nullptr);
 
 // --- Installer delivery.
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "contract_env.h"
+#include "platform/handles.h"
 #include "u_Global/u_Global.h"
 
 namespace nuben::contract {
@@ -24,6 +25,55 @@ TEST(RunAndWaitContract, ReturnsOnlyAfterTheProgramHasEnded) {
     const auto elapsed = std::chrono::steady_clock::now() - before;
     EXPECT_TRUE(env.Exists(marker)) << env.name();
     EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 1000);
+}
+
+// A program that hands over to a copy of itself ends at once; the job it
+// was put in before it ran counts the copy as active until the copy ends.
+TEST(RunAndWaitContract, TheJobCountsTheCopyAProgramHandsOverToUntilItEnds) {
+    ContractEnv& env = Env();
+    Platform& os = env.os();
+    const std::string marker = env.ScratchFolder() + "copy done.txt";
+    ExpectNoHandleLeak guard(env, env.HandlesKeptPerInputIdleWait());
+    unique_handle job(os, os.NewJob());
+    ASSERT_TRUE(job);
+    ProcessStart request;
+    request.commandLine = env.SleeperCommand(1000, marker, /*handOver=*/true);
+    request.creationFlags = NORMAL_PRIORITY_CLASS_FLAG | CREATE_SUSPENDED_FLAG;
+    request.startup = {STARTUPINFO_SIZE, STARTF_USESHOWWINDOW_FLAG, SW_SHOWNORMAL_VALUE};
+    StartedProcess started;
+    ASSERT_TRUE(os.StartProcess(request, &started)) << request.commandLine;
+    unique_process_information info;
+    info.process = unique_handle(os, started.process);
+    info.thread = unique_handle(os, started.thread);
+    ASSERT_TRUE(os.PutProcessInJob(job.get(), info.process.get()));
+    ASSERT_TRUE(os.ResumeStartedThread(info.thread.get()));
+    os.WaitUntilInputIdle(info.process.get(), INFINITE_WAIT);
+    EXPECT_EQ(0u, os.WaitUntilSignalled(info.process.get(), INFINITE_WAIT));
+
+    std::uint32_t active = 0;
+    ASSERT_TRUE(os.CountJobProcesses(job.get(), &active));
+    EXPECT_EQ(1u, active) << "the copy, once its starter has ended";
+    EXPECT_FALSE(env.Exists(marker)) << "the copy is still at work";
+    for (int polls = 0; polls < 300 && active != 0; ++polls) {
+        if (polls > 0) os.Pause(100);
+        ASSERT_TRUE(os.CountJobProcesses(job.get(), &active));
+    }
+    EXPECT_EQ(0u, active);
+    EXPECT_TRUE(env.Exists(marker));
+}
+
+// RunAndWait holds on while the copy works, and not once nothing is pending.
+TEST(RunAndWaitContract, WaitsForAHandedOverCopyWhileSomethingIsPending) {
+    ContractEnv& env = Env();
+    const std::string marker = env.ScratchFolder() + "copy done.txt";
+    int asked = 0;
+    {
+        ExpectNoHandleLeak guard(env, env.HandlesKeptPerInputIdleWait());
+        EXPECT_TRUE(RunAndWait(env.os(), env.SleeperCommand(1000, marker, true),
+                               SW_SHOWNORMAL_VALUE, [&asked] { return ++asked > 0; }));
+    }
+    EXPECT_TRUE(env.Exists(marker)) << env.name();
+    EXPECT_GE(asked, 2);
 }
 
 TEST(RunAndWaitContract, CommandsThatCannotStartFail) {

@@ -182,7 +182,7 @@ std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,
             if (!betaYes) breaches.push_back("started without a Yes: " + Printable(start.request.commandLine));
             const ProcessStart& request = start.request;
             if (!request.applicationName.empty() || request.inheritHandles ||
-                request.creationFlags != 0x20 || request.startup.size != 68 ||
+                (request.creationFlags & ~0x4u) != 0x20 || request.startup.size != 68 ||
                 request.startup.flags != 1 || request.startup.showWindow != 1) {
                 breaches.push_back("uninstaller started with other start-up values");
             }
@@ -191,9 +191,11 @@ std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,
     if (installers > 1) breaches.push_back("installer started more than once");
     if (uninstallers > 1) breaches.push_back("uninstaller started more than once");
 
-    // --- The pause belongs to the 2.0 road after its Yes.
-    const std::vector<std::uint32_t> pause = v20Yes ? std::vector<std::uint32_t>{1000}
-                                                    : std::vector<std::uint32_t>{};
+    // --- The pause belongs to the 2.0 road after its Yes; the beta road
+    // after its Yes may poll the uninstaller's job.
+    std::vector<std::uint32_t> pause =
+        v20Yes ? std::vector<std::uint32_t>{1000} : std::vector<std::uint32_t>{};
+    if (betaYes) pause.resize(os.Pauses().size(), 100);
     if (os.Pauses() != pause) breaches.push_back("pauses other than the one second after the 2.0 Yes");
     return breaches;
 }

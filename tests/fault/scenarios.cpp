@@ -14,6 +14,7 @@ const std::string kApp = test::kProgramFiles + "\\누벤";
 const std::string kShortcut = test::kDesktop + "\\누벤.lnk";
 const std::string kGroup = test::kPrograms + "\\누벤 2.0";
 const std::string kUninstaller = test::kProgramFiles + "\\NU-BEN\\unins000.exe";
+const std::string kUninstallerCopy = test::kTemp + "~nsu.tmp\\Au_.exe";
 
 bool Within(const std::string& path, const std::string& root) {
     return path == root || path.rfind(root + "\\", 0) == 0;
@@ -35,15 +36,23 @@ void InstallVersion20(fake::FakePlatform& os) {
     os.MakeFile(kGroup + "\\제거.lnk", "remove");
 }
 
+// The uninstaller hands its work over to a copy of itself, which ends at
+// the second look at its job (the uninstaller, when not waited for, at the first).
 void InstallBeta(fake::FakePlatform& os, bool uninstallerRemovesIt) {
     os.SetText(HKLM, test::kBetaKey, "DisplayName", "누벤");
     os.SetText(HKLM, test::kBetaKey, "UninstallString", UninstallCommand());
     os.RegisterProgram(
         kUninstaller,
+        [](fake::FakePlatform& machine, const ProcessStart&) {
+            machine.StartChild(kUninstallerCopy);
+        },
+        /*effectWhenWaitedFor=*/false, /*livesForCounts=*/1);
+    os.RegisterProgram(
+        kUninstallerCopy,
         [uninstallerRemovesIt](fake::FakePlatform& machine, const ProcessStart&) {
             if (uninstallerRemovesIt) machine.RemoveKey(HKLM, test::kBetaKey);
         },
-        /*effectWhenWaitedFor=*/true);
+        /*effectWhenWaitedFor=*/true, /*livesForCounts=*/2);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // boxes shown and the exact order of what it does to the machine.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -55,9 +56,12 @@ protected:
         FurnishedMachineTest::TearDown();
     }
 
-    void InstallBeta(bool uninstallerRemovesIt, bool withUninstallString = true) {
+    void RegisterBeta(bool withUninstallString = true) {
         os.SetText(HKLM, kBetaKey, "DisplayName", "누벤");
         if (withUninstallString) os.SetText(HKLM, kBetaKey, "UninstallString", kUninstaller + " /S");
+    }
+    void InstallBeta(bool uninstallerRemovesIt, bool withUninstallString = true) {
+        RegisterBeta(withUninstallString);
         os.RegisterProgram(
             kUninstaller,
             [uninstallerRemovesIt](fake::FakePlatform& machine, const ProcessStart&) {
@@ -96,10 +100,10 @@ protected:
             } else if (kind == "StartProcess" && line.find(" -> fail") == std::string::npos) {
                 trace.push_back("Start " + line.substr(line.rfind(" -> ") + 4));
             } else if (kind == "PostMessage" || kind == "Pause" || kind == "WaitInputIdle" ||
-                       kind == "WaitEnd" ||
-                       (ok && (kind == "CreateFile" || kind == "SetCurrentDir" ||
-                               kind == "RemoveFile" || kind == "RemoveDir" ||
-                               kind == "DeleteKey"))) {
+                       kind == "WaitEnd" || kind == "CountJob" ||
+                       (ok &&
+                        (kind == "CreateFile" || kind == "SetCurrentDir" || kind == "RemoveFile" ||
+                         kind == "RemoveDir" || kind == "DeleteKey"))) {
                 trace.push_back(line);
             }
         }
@@ -156,12 +160,107 @@ TEST_F(LaunchTest, BetaAcceptedButStillRegistered_BetaBlockedAndNoDelivery) {
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}, {kBetaBlocked, kErrorStyle}}),
               Boxes());
-    EXPECT_EQ((std::vector<std::string>{"Box 0x00040024", Post(mainWindow),
-                                        "Start " + kUninstaller, "WaitInputIdle #1 0xFFFFFFFF",
-                                        "WaitEnd #1 0xFFFFFFFF", "Box 0x00040010"}),
+    EXPECT_EQ((std::vector<std::string>{"Box 0x00040024", Post(mainWindow), "Start " + kUninstaller,
+                                        "WaitInputIdle #1 0xFFFFFFFF", "WaitEnd #1 0xFFFFFFFF",
+                                        "CountJob #1 -> 0", "Box 0x00040010"}),
               Trace());
     EXPECT_FALSE(os.Exists(kInstaller));
 }
+
+// How an uninstaller goes about it, and what the wait after its end does.
+// NSIS's uninstallers hand their work over to a copy of themselves in the
+// temp folder and end at once; the copy runs in the uninstaller's job.
+struct UninstallerRow {
+    const char* name;
+    std::function<void(fake::FakePlatform&)> programs;
+    const char* refused;  // a job call that fails, or ""
+    std::vector<std::string> afterItsEnd;
+    bool blocked;
+};
+const std::string kCopy = kTemp + "~nsu.tmp\\Au_.exe";
+const std::string kBrowser = "C:\\Program Files\\Browser\\browser.exe";
+const fake::ProgramEffect kStartsCopy = [](fake::FakePlatform& m, const ProcessStart&) {
+    m.StartChild(kCopy);
+};
+const fake::ProgramEffect kRemovesBeta = [](fake::FakePlatform& m, const ProcessStart&) {
+    m.RemoveKey(HKLM, kBetaKey);
+};
+const std::vector<std::string> kCopyEndsAtSecondCount = {"CountJob #1 -> 1", "Pause 100",
+                                                         "CountJob #1 -> 0"};
+
+class UninstallerTest : public LaunchTest, public ::testing::WithParamInterface<UninstallerRow> {};
+
+TEST_P(UninstallerTest, TheRecheckComesOnlyWhenTheWorkIsDone) {
+    const UninstallerRow& row = GetParam();
+    RegisterBeta();
+    row.programs(os);
+    if (*row.refused) os.FailNext(row.refused);
+    os.QueueAnswers({kYes});
+    RunLaunchSequence(g);
+    EXPECT_EQ(Then(Then({"Box 0x00040024", Post(mainWindow), "Start " + kUninstaller,
+                         "WaitInputIdle #1 0xFFFFFFFF", "WaitEnd #1 0xFFFFFFFF"},
+                        row.afterItsEnd),
+                   row.blocked ? std::vector<std::string>{"Box 0x00040010"} : Delivery()),
+              Trace());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, UninstallerTest,
+    ::testing::Values(UninstallerRow{"HandOverRemovesIt",
+                                     [](fake::FakePlatform& m) {
+                                         m.RegisterProgram(kUninstaller, kStartsCopy);
+                                         m.RegisterProgram(kCopy, kRemovesBeta, true, 2);
+                                     },
+                                     "", kCopyEndsAtSecondCount, false},
+                      UninstallerRow{"HandOverKeepsIt",
+                                     [](fake::FakePlatform& m) {
+                                         m.RegisterProgram(kUninstaller, kStartsCopy);
+                                         m.RegisterProgram(kCopy, nullptr, true, 2);
+                                     },
+                                     "", kCopyEndsAtSecondCount, true},
+                      // Removes the registration first and works on: still waited for.
+                      UninstallerRow{"EarlyRemovalBySingleProcess",
+                                     [](fake::FakePlatform& m) {
+                                         m.RegisterProgram(kUninstaller, kRemovesBeta);
+                                     },
+                                     "",
+                                     {},
+                                     false},
+                      // A browser left open on a survey page holds nothing back.
+                      UninstallerRow{"HelperLeftRunningAfterRemoval",
+                                     [](fake::FakePlatform& m) {
+                                         m.RegisterProgram(kUninstaller,
+                                                           [](fake::FakePlatform& machine,
+                                                              const ProcessStart& start) {
+                                                               machine.StartChild(kBrowser);
+                                                               kRemovesBeta(machine, start);
+                                                           });
+                                         m.RegisterProgram(kBrowser);
+                                     },
+                                     "",
+                                     {},
+                                     false},
+                      // This program runs in a job that forbids nesting, or has none: only
+                      // the uninstaller itself is waited for, and the copy is still at work.
+                      UninstallerRow{"JobAssignmentRefused",
+                                     [](fake::FakePlatform& m) {
+                                         m.RegisterProgram(kUninstaller, kStartsCopy);
+                                         m.RegisterProgram(kCopy, kRemovesBeta, true, 2);
+                                     },
+                                     "PutProcessInJob",
+                                     {},
+                                     true},
+                      UninstallerRow{"NoJob",
+                                     [](fake::FakePlatform& m) {
+                                         m.RegisterProgram(kUninstaller, kStartsCopy);
+                                         m.RegisterProgram(kCopy, kRemovesBeta, true, 2);
+                                     },
+                                     "NewJob",
+                                     {},
+                                     true}),
+    [](const ::testing::TestParamInfo<UninstallerRow>& row) {
+        return std::string(row.param.name);
+    });
 
 TEST_F(LaunchTest, BetaWithoutUninstallString_NothingStartsAndBetaBlocked) {
     InstallBeta(true, /*withUninstallString=*/false);

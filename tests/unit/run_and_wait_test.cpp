@@ -50,6 +50,28 @@ TEST_F(RunAndWaitTest, WaitsForIdleThenForTheEndThenClosesProcessAndThread) {
               os.EventsOf({"StartProcess", "WaitInputIdle", "WaitEnd", "CloseProcessHandle"}));
 }
 
+// Given something to wait for, the program runs in a job of its own from
+// its first instruction: started suspended, put in the job, then let run.
+TEST_F(RunAndWaitTest, WithSomethingPendingRunsTheProgramInAJobFromItsStart) {
+    os.RegisterProgram(kUninstaller);
+    ASSERT_TRUE(RunAndWait(os, kUninstaller, SW_SHOWNORMAL_VALUE, [] { return true; }));
+    EXPECT_EQ(0x24u, os.Starts()[0].request.creationFlags);
+    EXPECT_EQ((std::vector<std::string>{
+                  "NewJob #1", "StartProcess app= cmd=" + kUninstaller + " -> " + kUninstaller,
+                  "PutInJob #1 job#1", "Resume #1", "WaitInputIdle #1 0xFFFFFFFF",
+                  "WaitEnd #1 0xFFFFFFFF", "CountJob #1 -> 0", "CloseProcessHandle process#1",
+                  "CloseProcessHandle thread#1", "CloseProcessHandle job#1"}),
+              os.Events());
+}
+
+// A process that cannot be let run would be waited for forever.
+TEST_F(RunAndWaitTest, AProgramThatCannotResumeIsNotWaitedFor) {
+    os.RegisterProgram(kUninstaller);
+    os.FailNext("ResumeStartedThread");
+    EXPECT_FALSE(RunAndWait(os, kUninstaller, SW_SHOWNORMAL_VALUE, [] { return true; }));
+    EXPECT_TRUE(os.EventsOf({"WaitInputIdle", "WaitEnd", "CountJob"}).empty());
+}
+
 TEST_F(RunAndWaitTest, WhatTheProgramDoesBeforeItEndsIsDoneWhenItReturns) {
     os.CreateKey(HKLM, kBetaKey);
     os.RegisterProgram(
