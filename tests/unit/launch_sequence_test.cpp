@@ -172,8 +172,9 @@ TEST_F(LaunchTest, BetaAcceptedButStillRegistered_BetaBlockedAndNoDelivery) {
 // temp folder and end at once; the copy runs in the uninstaller's job.
 struct UninstallerRow {
     const char* name;
-    std::function<void(fake::FakePlatform&)> programs;
-    const char* refused;  // a job call that fails, or ""
+    fake::ProgramEffect uninstaller;  // what it does when it starts
+    bool copyRemovesIt;               // the copy it may hand over to, at the copy's end
+    const char* refused;              // a job call that fails, or ""
     std::vector<std::string> afterItsEnd;
     bool blocked;
 };
@@ -185,15 +186,25 @@ const fake::ProgramEffect kStartsCopy = [](fake::FakePlatform& m, const ProcessS
 const fake::ProgramEffect kRemovesBeta = [](fake::FakePlatform& m, const ProcessStart&) {
     m.RemoveKey(HKLM, kBetaKey);
 };
+// A browser left open on a survey page.
+const fake::ProgramEffect kRemovesBetaOpensBrowser = [](fake::FakePlatform& m,
+                                                        const ProcessStart& start) {
+    m.StartChild(kBrowser);
+    kRemovesBeta(m, start);
+};
 const std::vector<std::string> kCopyEndsAtSecondCount = {"CountJob #1 -> 1", "Pause 100",
                                                          "CountJob #1 -> 0"};
+
+void PrintTo(const UninstallerRow& row, std::ostream* out) { *out << row.name; }
 
 class UninstallerTest : public LaunchTest, public ::testing::WithParamInterface<UninstallerRow> {};
 
 TEST_P(UninstallerTest, TheRecheckComesOnlyWhenTheWorkIsDone) {
     const UninstallerRow& row = GetParam();
     RegisterBeta();
-    row.programs(os);
+    os.RegisterProgram(kUninstaller, row.uninstaller);
+    os.RegisterProgram(kCopy, row.copyRemovesIt ? kRemovesBeta : nullptr, true, 2);
+    os.RegisterProgram(kBrowser);
     if (*row.refused) os.FailNext(row.refused);
     os.QueueAnswers({kYes});
     RunLaunchSequence(g);
@@ -204,60 +215,19 @@ TEST_P(UninstallerTest, TheRecheckComesOnlyWhenTheWorkIsDone) {
               Trace());
 }
 
+// The early remover is still waited for to its end; the browser holds
+// nothing back. Without a job (nesting refused, or none to be had) only the
+// uninstaller itself is waited for, and the copy is still at work.
 INSTANTIATE_TEST_SUITE_P(
     Kinds, UninstallerTest,
-    ::testing::Values(UninstallerRow{"HandOverRemovesIt",
-                                     [](fake::FakePlatform& m) {
-                                         m.RegisterProgram(kUninstaller, kStartsCopy);
-                                         m.RegisterProgram(kCopy, kRemovesBeta, true, 2);
-                                     },
-                                     "", kCopyEndsAtSecondCount, false},
-                      UninstallerRow{"HandOverKeepsIt",
-                                     [](fake::FakePlatform& m) {
-                                         m.RegisterProgram(kUninstaller, kStartsCopy);
-                                         m.RegisterProgram(kCopy, nullptr, true, 2);
-                                     },
-                                     "", kCopyEndsAtSecondCount, true},
-                      // Removes the registration first and works on: still waited for.
-                      UninstallerRow{"EarlyRemovalBySingleProcess",
-                                     [](fake::FakePlatform& m) {
-                                         m.RegisterProgram(kUninstaller, kRemovesBeta);
-                                     },
-                                     "",
-                                     {},
-                                     false},
-                      // A browser left open on a survey page holds nothing back.
-                      UninstallerRow{"HelperLeftRunningAfterRemoval",
-                                     [](fake::FakePlatform& m) {
-                                         m.RegisterProgram(kUninstaller,
-                                                           [](fake::FakePlatform& machine,
-                                                              const ProcessStart& start) {
-                                                               machine.StartChild(kBrowser);
-                                                               kRemovesBeta(machine, start);
-                                                           });
-                                         m.RegisterProgram(kBrowser);
-                                     },
-                                     "",
-                                     {},
-                                     false},
-                      // This program runs in a job that forbids nesting, or has none: only
-                      // the uninstaller itself is waited for, and the copy is still at work.
-                      UninstallerRow{"JobAssignmentRefused",
-                                     [](fake::FakePlatform& m) {
-                                         m.RegisterProgram(kUninstaller, kStartsCopy);
-                                         m.RegisterProgram(kCopy, kRemovesBeta, true, 2);
-                                     },
-                                     "PutProcessInJob",
-                                     {},
-                                     true},
-                      UninstallerRow{"NoJob",
-                                     [](fake::FakePlatform& m) {
-                                         m.RegisterProgram(kUninstaller, kStartsCopy);
-                                         m.RegisterProgram(kCopy, kRemovesBeta, true, 2);
-                                     },
-                                     "NewJob",
-                                     {},
-                                     true}),
+    ::testing::Values(
+        UninstallerRow{"HandOverRemovesIt", kStartsCopy, true, "", kCopyEndsAtSecondCount, false},
+        UninstallerRow{"HandOverKeepsIt", kStartsCopy, false, "", kCopyEndsAtSecondCount, true},
+        UninstallerRow{"EarlyRemovalBySingleProcess", kRemovesBeta, false, "", {}, false},
+        UninstallerRow{
+            "HelperLeftRunningAfterRemoval", kRemovesBetaOpensBrowser, false, "", {}, false},
+        UninstallerRow{"JobAssignmentRefused", kStartsCopy, true, "PutProcessInJob", {}, true},
+        UninstallerRow{"NoJob", kStartsCopy, true, "NewJob", {}, true}),
     [](const ::testing::TestParamInfo<UninstallerRow>& row) {
         return std::string(row.param.name);
     });
