@@ -25,7 +25,7 @@ for cases in "$here"/cases/*.sh; do
 done
 
 for exe in "$SETUP_EXE" "$PAYLOAD_EXE" e2e_boxbot.exe e2e_fixture.exe e2e_windows.exe e2e_uninstaller.exe \
-    e2e_console_uninstaller.exe; do
+    e2e_console_uninstaller.exe e2e_nsis_beta.exe e2e_nsis_installer.exe NuBenSetup_nsis.exe; do
     if [ ! -f "$E2E_BIN/$exe" ]; then
         echo "e2e: $E2E_BIN/$exe is missing: build the win32 preset first" >&2
         exit 2
@@ -37,9 +37,11 @@ CASES=(
     "nothing-installed case_nothing_installed"
     "temp-with-blank case_temp_with_blank"
     "installer-locked case_installer_locked"
+    "nsis-installer case_nsis_installer"
     "beta-declined case_beta_declined"
     "beta-accepted-removed case_beta_removed"
     "beta-accepted-kept case_beta_kept"
+    "beta-nsis case_beta_nsis"
     "beta-without-uninstallstring case_beta_without_uninstaller"
     "beta-and-v20 case_beta_and_v20"
     "beta-other-display-name case_beta_other_name"

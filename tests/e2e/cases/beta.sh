@@ -151,3 +151,27 @@ case_beta_box_fails() {
     check_registry
     case_end
 }
+
+# The beta as a real NSIS installer leaves it. Its uninstaller copies itself
+# to the temp folder, starts the copy and ends at once; the copy removes the
+# files and, last, the registration. Waiting for the first process alone
+# re-checked too early: BetaBlocked, and nothing delivered.
+case_beta_nsis() {
+    case_begin beta-nsis
+    e2e_wine 'C:\e2e\e2e_nsis_beta.exe' >>"$E2E_CASE_DIR/wine-stderr.txt" 2>&1 ||
+        fail "the NSIS beta installer failed"
+    local dir='C:\Program Files (x86)\NU-BEN Beta'
+    check "the NSIS beta installed its uninstaller" test -f "$(unixpath "$dir\uninst.exe")"
+    reg_state "$E2E_CASE_DIR/reg-before.txt"
+    check_eq "the NSIS beta's registration" \
+        "V |DisplayName|1|$(cp949hex "누벤")00 V |UninstallString|1|$(cp949hex "\"$dir\\uninst.exe\"")00" \
+        "$(reg_section "$E2E_CASE_DIR/reg-before.txt" "$UNINSTALL_KEY\\NU-BEN" | tr '\n' ' ' | sed 's/ $//')"
+    run_setup "$SETUP_EXE" yes
+    check_box_count 1
+    check_box 1 "$TEXT_BETA_QUESTION" 6,7 question "$STYLE_QUESTION"
+    check_ended_quietly
+    check_delivered
+    check_removed "entries removed" "$(entries_under "$(snap_path "$dir")")"
+    check_registry "$UNINSTALL_KEY\\NU-BEN"
+    case_end
+}

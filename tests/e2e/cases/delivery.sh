@@ -48,3 +48,31 @@ case_installer_locked() {
     check "the open installer file unchanged" cmp -s "$E2E_CASE_DIR/earlier.bin" "$(temp_installer)"
     case_end
 }
+
+# A real installer, built with NSIS around 3 MiB of data under its own
+# integrity check, embedded as a release embeds one and started with no
+# arguments: it completes. The same file with one byte changed installs
+# nothing, so a byte lost in delivery would show.
+case_nsis_installer() {
+    case_begin nsis-installer
+    local dir i
+    dir="$(unixpath 'C:\Program Files (x86)\NU-BEN 2.1 e2e')"
+    run_setup NuBenSetup_nsis.exe ""
+    check_box_count 0
+    check_ended_quietly
+    check "installer written byte for byte" cmp -s "$E2E_C/e2e/e2e_nsis_installer.exe" "$(temp_installer)"
+    for i in $(seq 600); do
+        [ -f "$dir/installed.txt" ] && break
+        sleep 0.1
+    done
+    check "the NSIS installer completed" test -f "$dir/installed.txt"
+    check "the NSIS installer ran from the temp file" grep -qi 'nuben_setup.exe' "$dir/installed.txt"
+    check "the NSIS installer left its data byte for byte" cmp -s "$E2E_BIN/nsis_data.bin" "$dir/data.bin"
+
+    rm -rf "$dir"
+    cp "$E2E_C/e2e/e2e_nsis_installer.exe" "$E2E_C/e2e/corrupt.exe"
+    printf '\xff' | dd of="$E2E_C/e2e/corrupt.exe" bs=1 seek=2000000 conv=notrunc status=none
+    e2e_wine 'C:\e2e\corrupt.exe' >>"$E2E_CASE_DIR/wine-stderr.txt" 2>&1
+    check "an installer with one byte changed installs nothing" test ! -e "$dir/installed.txt"
+    case_end
+}
