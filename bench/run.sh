@@ -86,10 +86,12 @@ for size in 1m 64m 256m; do
 done
 rm -f "$temp_unix/copy.bin" "$temp_unix/nuben_setup.exe"
 
-# --- 2. Start-up: the whole run with a 1 KiB payload, against doing nothing.
+# --- 2. Start-up: the whole run with a 1 KiB payload, against doing nothing
+# in two processes (the bootstrapper starts its installer), and in one.
 say "start-up"
 for ((rep = 0; rep < REPS; rep++)); do
     timer startup.setup run 1 - "$temp_win"'\nuben_setup.exe' 'C:\bench\NuBenSetup_1k.exe'
+    timer startup.noopchild run 1 - - 'C:\bench\bench_noop.exe' 'C:\bench\bench_noop.exe'
     timer startup.noop run 1 - - 'C:\bench\bench_noop.exe'
     timer startup.nostart run 1 - "$temp_win"'\nuben_setup.exe' 'C:\bench\NuBenSetup_junk.exe'
 done
