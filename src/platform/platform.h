@@ -86,7 +86,8 @@ public:
     virtual long QueryRegistryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
                                     std::uint8_t* data, std::uint32_t* size) = 0;
     // RegQueryInfoKeyA(key, ..., &subkeys, &maxSubkeyLen, ...): the length is
-    // in bytes, without the terminating NUL.
+    // in characters, without the terminating NUL, so a double-byte name is
+    // longer in bytes than it says.
     virtual long QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
                                       std::uint32_t* maxSubkeyLen) = 0;
     // RegEnumKeyExA(key, index, name, nameLen, ...). nameLen is in/out:

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "contract_env.h"
+#include "u_Global/texts.h"
 
 namespace nuben::contract {
 namespace {
@@ -119,17 +120,23 @@ TEST(RegistrySemanticsContract, EnumerationNeedsRoomForTheTerminatingNul) {
     os.CloseRegistryKey(key);
 }
 
-TEST(RegistrySemanticsContract, KeyInfoCountsSubkeysAndTheLongestNameInBytes) {
+// The longest name counts characters, not bytes: "누벤" four times is 8
+// characters but 16 bytes in code page 949, and must lose to 12 letters.
+TEST(RegistrySemanticsContract, KeyInfoCountsSubkeysAndTheLongestNameInCharacters) {
     ContractEnv& env = Env();
     Platform& os = env.os();
+    const std::string korean = std::string(texts::kProductName) + texts::kProductName +
+                               texts::kProductName + texts::kProductName;
     env.CreateKey(env.ScratchKey() + "\\Empty");
     env.CreateKey(env.ScratchKey() + "\\a");
     env.CreateKey(env.ScratchKey() + "\\abcdefghijkl");
+    env.CreateKey(env.ScratchKey() + "\\" + korean);
     const KeyHandle key = Open(os, env.ScratchKey(), kKeyRead);
     std::uint32_t subkeys = 0;
     std::uint32_t longest = 0;
     EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryKeyInfo(key, &subkeys, &longest));
-    EXPECT_EQ(3u, subkeys);
+    EXPECT_EQ(4u, subkeys);
+    EXPECT_EQ(16u, korean.size());
     EXPECT_EQ(12u, longest);
     os.CloseRegistryKey(key);
 

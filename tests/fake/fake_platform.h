@@ -126,8 +126,8 @@ public:
     // Opening the key with any of these access bits fails with ERROR_ACCESS_DENIED;
     // DELETE_BIT also makes RegDeleteKey fail.
     void DenyKeyAccess(KeyHandle root, const std::string& path, std::uint32_t deniedBits);
-    // RegQueryInfoKeyA's longest-name length counted in characters (as some
-    // DBCS systems do) instead of bytes.
+    // RegQueryInfoKeyA's longest-name length: in characters, as Windows
+    // counts it (the default), or in bytes (off), which some systems give.
     void ReportSubkeyLengthInCharacters(bool on) { lengthInCharacters_ = on; }
 
     // --- Files. Paths are absolute ("C:\\a\\b"); parents are created as needed.
@@ -455,7 +455,7 @@ private:
     int codePage_ = 949;
     bool dbcsEnabled_ = true;
     bool windowsNt_ = true;
-    bool lengthInCharacters_ = false;
+    bool lengthInCharacters_ = true;
     std::int64_t biasMinutes_ = 0;
 
     std::shared_ptr<KeyNode> hklm_;
