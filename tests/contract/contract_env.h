@@ -128,4 +128,14 @@ private:
 // The environment of this build; set up once per test binary.
 ContractEnv& Env();
 
+// Opens HKLM\path, or fails the test (a handle of 0 counts as a failure too).
+inline KeyHandle OpenKey(Platform& os, const std::string& path,
+                         std::uint32_t access = 0xF003F /* KEY_ALL_ACCESS */) {
+    KeyHandle key = 0;
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, path, access, &key))
+        << path;
+    EXPECT_NE(0u, key) << path;
+    return key;
+}
+
 }  // namespace nuben::contract

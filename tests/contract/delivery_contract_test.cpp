@@ -29,6 +29,22 @@ TEST_F(ExtractContract, WritesThePayloadByteForByteAndLetsTheFileGo) {
     EXPECT_TRUE(os_.RemoveFile(target_));
 }
 
+// The resource calls delivery stands on, one by one.
+TEST_F(ExtractContract, TheResourceCallsFindThePayloadWithItsBytes) {
+    const ModuleHandle module = env_.ModuleWithPayload();
+    EXPECT_EQ(0u, os_.FindResourceIn(module, "NO_SUCH_RESOURCE", "EXE"));
+    const ResourceInfo info = os_.FindResourceIn(module, kPayloadName, "EXE");
+    ASSERT_NE(0u, info);
+    const ResourceData data = os_.LoadResourceData(module, info);
+    ASSERT_NE(0u, data);
+    const std::string expected = PayloadBytes();
+    ASSERT_EQ(expected.size(), os_.ResourceSize(module, info));
+    const void* bytes = os_.LockResourceData(data);
+    ASSERT_NE(nullptr, bytes);
+    EXPECT_EQ(expected, std::string(static_cast<const char*>(bytes), expected.size()));
+    os_.ReleaseResourceData(data);
+}
+
 TEST_F(ExtractContract, AMissingResourceWritesNothing) {
     ExpectNoHandleLeak guard(env_);
     EXPECT_FALSE(ExtractResourceToFile(os_, env_.ModuleWithPayload(), "EXE", "NO_SUCH_PAYLOAD",

@@ -37,8 +37,12 @@ TEST_F(FileSemanticsContract, AttributesTellFoldersFromFilesAndMissingPaths) {
 TEST_F(FileSemanticsContract, ReadOnlyAndOpenFilesResistDeletion) {
     env_.MakeFile(dir_ + "ro.txt", "r", kReadOnly);
     env_.MakeFile(dir_ + "open.txt", "o");
+    env_.MakeFile(dir_ + "made ro.txt", "m");
     EXPECT_FALSE(os_.RemoveFile(dir_ + "ro.txt"));
     EXPECT_TRUE(env_.Exists(dir_ + "ro.txt"));
+    ASSERT_TRUE(os_.ChangeFileAttributes(dir_ + "made ro.txt", kReadOnly));
+    EXPECT_EQ(kReadOnly, os_.FileAttributesOf(dir_ + "made ro.txt") & kReadOnly);
+    EXPECT_FALSE(os_.RemoveFile(dir_ + "made ro.txt"));
     {
         auto held = env_.HoldOpen(dir_ + "open.txt");
         EXPECT_FALSE(os_.RemoveFile(dir_ + "open.txt"));
@@ -48,6 +52,9 @@ TEST_F(FileSemanticsContract, ReadOnlyAndOpenFilesResistDeletion) {
     EXPECT_FALSE(os_.RemoveFile(dir_ + "open.txt"));  // already gone
     ASSERT_TRUE(os_.ChangeFileAttributes(dir_ + "ro.txt", kNormal));
     EXPECT_TRUE(os_.RemoveFile(dir_ + "ro.txt"));
+    EXPECT_FALSE(env_.Exists(dir_ + "ro.txt"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES_VALUE, os_.FileAttributesOf(dir_ + "ro.txt"));
+    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "made ro.txt", kNormal));
 }
 
 // (Windows also refuses to remove a read-only folder; Wine run as root does
@@ -120,7 +127,13 @@ TEST_F(FileSemanticsContract, ReplacingAFileTruncatesItUnlessItIsOpenOrAFolder) 
     ASSERT_NE(kInvalidHandle, file);
     std::uint32_t written = 0;
     EXPECT_TRUE(os_.WriteToFile(file, "new", 3, &written));
+    EXPECT_EQ(3u, written);
     EXPECT_TRUE(os_.CloseFile(file));
+    EXPECT_EQ("new", env_.ReadFileBytes(dir_ + "old.bin"));
+    {
+        auto held = env_.HoldOpen(dir_ + "old.bin");  // open elsewhere without sharing
+        EXPECT_EQ(kInvalidHandle, os_.CreateFileForWriting(dir_ + "old.bin"));
+    }
     EXPECT_EQ("new", env_.ReadFileBytes(dir_ + "old.bin"));
 
     env_.MakeFolder(dir_ + "folder.bin");

@@ -72,6 +72,8 @@ TEST(HandleContract, AnOpenThatFailsHandsOutNothing) {
     request.startup = {68, 1, 1};
     StartedProcess started;
     EXPECT_FALSE(os.StartProcess(request, &started));
+    request.commandLine.clear();
+    EXPECT_FALSE(os.StartProcess(request, &started)) << "an empty command line";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // sizes, the longest-name length. Windows' answers, which the fake must give.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,14 +19,6 @@ constexpr std::uint32_t kRegSz = 1;
 constexpr std::uint32_t kRegExpandSz = 2;
 constexpr std::uint32_t kRegBinary = 3;
 constexpr std::uint32_t kRegDword = 4;
-
-// Opens HKLM\path or fails the test.
-KeyHandle Open(Platform& os, const std::string& path, std::uint32_t access = kKeyAllAccess) {
-    KeyHandle key = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, path, access, &key))
-        << path;
-    return key;
-}
 
 std::vector<std::string> EnumerateAll(Platform& os, KeyHandle key) {
     std::vector<std::string> names;
@@ -53,11 +46,60 @@ TEST(RegistrySemanticsContract, OpeningAMissingKeyFailsAndCreatesNothing) {
     EXPECT_FALSE(env.KeyExists(env.ScratchKey() + "\\Absent"));
 }
 
+TEST(RegistrySemanticsContract, AStringValueReadsBackByteForByteAndAMissingOneIsNotFound) {
+    ContractEnv& env = Env();
+    Platform& os = env.os();
+    env.SetValue(env.ScratchKey(), "InstallPath", kRegSz, std::string("C:\\NuBen\0", 9));
+    const KeyHandle key = OpenKey(os, env.ScratchKey(), kKeyRead);
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryValue(key, "InstallPath", &type, nullptr, &size));
+    EXPECT_EQ(kRegSz, type);
+    ASSERT_EQ(9u, size);
+    std::vector<std::uint8_t> data(size);
+    EXPECT_EQ(ERROR_SUCCESS_CODE,
+              os.QueryRegistryValue(key, "InstallPath", &type, data.data(), &size));
+    EXPECT_EQ(0, std::memcmp(data.data(), "C:\\NuBen\0", 9));
+
+    size = 0;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND_CODE,
+              os.QueryRegistryValue(key, "Missing", &type, nullptr, &size));
+    os.CloseRegistryKey(key);
+}
+
+// Deleting takes a leaf only; a tree goes leaf first (what DeleteKeyTree does).
+TEST(RegistrySemanticsContract, AKeyWithSubkeysIsNotDeletedButALeafIs) {
+    ContractEnv& env = Env();
+    Platform& os = env.os();
+    const std::string parent = env.ScratchKey() + "\\Parent";
+    env.CreateKey(parent + "\\Child");
+
+    EXPECT_EQ(ERROR_ACCESS_DENIED_CODE, os.DeleteRegistryKey(HKEY_LOCAL_MACHINE_ROOT, parent));
+    EXPECT_TRUE(env.KeyExists(parent + "\\Child"));
+
+    const KeyHandle key = OpenKey(os, parent);
+    std::uint32_t subkeys = 0;
+    std::uint32_t longest = 0;
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryKeyInfo(key, &subkeys, &longest));
+    EXPECT_EQ(1u, subkeys);
+    EXPECT_EQ(5u, longest);  // "Child", without the NUL
+    char name[16] = {};
+    std::uint32_t length = sizeof name;
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os.EnumRegistrySubkey(key, 0, name, &length));
+    EXPECT_EQ("Child", std::string(name, length));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os.DeleteRegistryKey(key, "Child"));
+    os.CloseRegistryKey(key);
+
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os.DeleteRegistryKey(HKEY_LOCAL_MACHINE_ROOT, parent));
+    EXPECT_FALSE(env.KeyExists(parent));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND_CODE, os.DeleteRegistryKey(HKEY_LOCAL_MACHINE_ROOT, parent));
+}
+
 TEST(RegistrySemanticsContract, KeyAndValueNamesIgnoreLetterCase) {
     ContractEnv& env = Env();
     Platform& os = env.os();
     env.SetValue(env.ScratchKey() + "\\Child", "InstallPath", kRegSz, std::string("x\0", 2));
-    const KeyHandle key = Open(os, env.ScratchKey() + "\\CHILD", kKeyRead);
+    const KeyHandle key = OpenKey(os, env.ScratchKey() + "\\CHILD", kKeyRead);
     std::uint32_t type = 0;
     std::uint32_t size = 0;
     EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryValue(key, "installpath", &type, nullptr, &size));
@@ -70,7 +112,7 @@ TEST(RegistrySemanticsContract, AnEmptyPathOpensTheBaseKeyAgain) {
     ContractEnv& env = Env();
     Platform& os = env.os();
     env.SetValue(env.ScratchKey(), "Marker", kRegSz, std::string("m\0", 2));
-    const KeyHandle base = Open(os, env.ScratchKey());
+    const KeyHandle base = OpenKey(os, env.ScratchKey());
     KeyHandle again = 0;
     ASSERT_EQ(ERROR_SUCCESS_CODE, os.OpenRegistryKey(base, "", kKeyRead, &again));
     EXPECT_NE(base, again);
@@ -97,7 +139,7 @@ TEST(RegistrySemanticsContract, SubkeysEnumerateSortedWithoutRegardToCase) {
     for (const char* name : {"gamma", "Alpha", "delta", "Beta"}) {
         env.CreateKey(env.ScratchKey() + "\\" + name);
     }
-    const KeyHandle key = Open(os, env.ScratchKey(), kKeyRead);
+    const KeyHandle key = OpenKey(os, env.ScratchKey(), kKeyRead);
     EXPECT_EQ((std::vector<std::string>{"Alpha", "Beta", "delta", "gamma"}), EnumerateAll(os, key));
     char name[16];
     std::uint32_t length = sizeof name;
@@ -109,7 +151,7 @@ TEST(RegistrySemanticsContract, EnumerationNeedsRoomForTheTerminatingNul) {
     ContractEnv& env = Env();
     Platform& os = env.os();
     env.CreateKey(env.ScratchKey() + "\\Eight888");
-    const KeyHandle key = Open(os, env.ScratchKey(), kKeyRead);
+    const KeyHandle key = OpenKey(os, env.ScratchKey(), kKeyRead);
     char name[16] = {};
     std::uint32_t length = 8;  // the name's length, no room for its NUL
     EXPECT_EQ(ERROR_MORE_DATA_CODE, os.EnumRegistrySubkey(key, 0, name, &length));
@@ -131,7 +173,7 @@ TEST(RegistrySemanticsContract, KeyInfoCountsSubkeysAndTheLongestNameInCharacter
     env.CreateKey(env.ScratchKey() + "\\a");
     env.CreateKey(env.ScratchKey() + "\\abcdefghijkl");
     env.CreateKey(env.ScratchKey() + "\\" + korean);
-    const KeyHandle key = Open(os, env.ScratchKey(), kKeyRead);
+    const KeyHandle key = OpenKey(os, env.ScratchKey(), kKeyRead);
     std::uint32_t subkeys = 0;
     std::uint32_t longest = 0;
     EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryKeyInfo(key, &subkeys, &longest));
@@ -140,7 +182,7 @@ TEST(RegistrySemanticsContract, KeyInfoCountsSubkeysAndTheLongestNameInCharacter
     EXPECT_EQ(12u, longest);
     os.CloseRegistryKey(key);
 
-    const KeyHandle empty = Open(os, env.ScratchKey() + "\\Empty", kKeyRead);
+    const KeyHandle empty = OpenKey(os, env.ScratchKey() + "\\Empty", kKeyRead);
     EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryKeyInfo(empty, &subkeys, &longest));
     EXPECT_EQ(0u, subkeys);
     EXPECT_EQ(0u, longest);
@@ -151,7 +193,7 @@ TEST(RegistrySemanticsContract, ASmallValueBufferGivesMoreDataAndTheNeededSize) 
     ContractEnv& env = Env();
     Platform& os = env.os();
     env.SetValue(env.ScratchKey(), "Blob", kRegBinary, std::string("\x01\x02\x03\x04\x05\x06", 6));
-    const KeyHandle key = Open(os, env.ScratchKey(), kKeyRead);
+    const KeyHandle key = OpenKey(os, env.ScratchKey(), kKeyRead);
     std::uint8_t data[4] = {};
     std::uint32_t size = sizeof data;
     std::uint32_t type = 0;
@@ -170,7 +212,7 @@ TEST(RegistrySemanticsContract, ValuesKeepTheirTypes) {
     Platform& os = env.os();
     env.SetValue(env.ScratchKey(), "Count", kRegDword, std::string("\x07\x00\x00\x00", 4));
     env.SetValue(env.ScratchKey(), "Path", kRegExpandSz, std::string("%TEMP%\\x\0", 9));
-    const KeyHandle key = Open(os, env.ScratchKey(), kKeyRead);
+    const KeyHandle key = OpenKey(os, env.ScratchKey(), kKeyRead);
     std::uint32_t type = 0;
     std::uint32_t size = 0;
     EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryValue(key, "Count", &type, nullptr, &size));

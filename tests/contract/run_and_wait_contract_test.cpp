@@ -76,6 +76,35 @@ TEST(RunAndWaitContract, WaitsForAHandedOverCopyWhileSomethingIsPending) {
     EXPECT_GE(asked, 2);
 }
 
+// The two waits RunAndWait makes: input idle comes at the program's first
+// message check, long before its end; only the second wait lasts to the end.
+TEST(RunAndWaitContract, InputIdleComesLongBeforeTheEndThatTheLastWaitAwaits) {
+    constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;  // INFINITE
+    constexpr std::uint32_t kWaitObject0 = 0;         // WAIT_OBJECT_0
+    constexpr std::uint32_t kSleepMs = 1500;
+    ContractEnv& env = Env();
+    Platform& os = env.os();
+    const std::string marker = env.ScratchFolder() + "slept.txt";
+
+    ProcessStart request;
+    request.commandLine = env.SleeperCommand(kSleepMs, marker);
+    request.creationFlags = 0x20;  // NORMAL_PRIORITY_CLASS
+    request.startup = {68, 1, 1};  // sizeof(STARTUPINFOA), STARTF_USESHOWWINDOW, SW_SHOWNORMAL
+    StartedProcess started;
+    const auto before = std::chrono::steady_clock::now();
+    ASSERT_TRUE(os.StartProcess(request, &started)) << request.commandLine;
+    os.WaitUntilInputIdle(started.process, kInfinite);
+    EXPECT_FALSE(env.Exists(marker));
+    EXPECT_EQ(kWaitObject0, os.WaitUntilSignalled(started.process, kInfinite));
+    const auto elapsed = std::chrono::steady_clock::now() - before;
+    EXPECT_TRUE(os.CloseProcessHandle(started.process));
+    EXPECT_TRUE(os.CloseProcessHandle(started.thread));
+
+    EXPECT_TRUE(env.Exists(marker));
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(),
+              static_cast<long long>(kSleepMs));
+}
+
 TEST(RunAndWaitContract, CommandsThatCannotStartFail) {
     ContractEnv& env = Env();
     const std::string missing = "\"" + env.ScratchFolder() + "no such program.exe\" /S";
