@@ -2,30 +2,20 @@
 
 #include <algorithm>
 
+#include "expected_boxes.h"
 #include "launch_run.h"
 #include "machine.h"
 
 namespace nuben::fault {
 namespace {
 
-constexpr int kYes = 6;
+using test::kYes;
 constexpr std::uint32_t kWmQuit = 0x0012;
-constexpr std::uint32_t kQuestionStyle = 0x00040024;
-constexpr std::uint32_t kErrorStyle = 0x00040010;
-constexpr std::uint32_t kInfoStyle = 0x00040040;
-const std::string kCaption = "알림";
-const std::string kBetaQuestion =
-    "누벤 베타버전이 이미 설치되어 있습니다.\n\r기존의 누벤을 제거하고 누벤 2.1을 설치하시겠습니까?";
-const std::string kBetaBlocked =
-    "누벤 베타버전을 제거하지 않으면 누벤 2.1의 설치를 계속할 수 없습니다.";
-const std::string kV20Question =
-    "누벤 2.0 버전이 이미 설치되어 있습니다.\n\r기존의 누벤을 제거하고 누벤 2.1을 설치하시겠습니까?";
-const std::string kV20Blocked =
-    "누벤 2.0 버전을 제거하지 않으면 누벤 2.1의 설치를 계속할 수 없습니다.";
 
 enum class Box { kAskBeta, kBetaRefused, kAsk20, k20Refused, kUnknown };
 
 Box Classify(const fake::BoxRecord& box) {
+    using namespace test;
     if (box.text == kBetaQuestion && box.style == kQuestionStyle) return Box::kAskBeta;
     if (box.text == kBetaBlocked && box.style == kErrorStyle) return Box::kBetaRefused;
     if (box.text == kV20Question && box.style == kQuestionStyle) return Box::kAsk20;
@@ -109,7 +99,7 @@ std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,
     for (const fake::BoxRecord& box : os.Boxes()) {
         boxes.push_back(Classify(box));
         answers.push_back(box.answer);
-        if (box.owner != 0 || box.caption != kCaption || boxes.back() == Box::kUnknown) {
+        if (box.owner != 0 || box.caption != test::kCaption || boxes.back() == Box::kUnknown) {
             breaches.push_back("a box that is not one of the four specified ones");
         }
     }

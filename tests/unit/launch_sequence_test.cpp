@@ -7,26 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "expected_boxes.h"
 #include "main/launch_sequence.h"
 #include "machine.h"
 
 namespace nuben::test {
 namespace {
-
-const std::string kCaption = "알림";
-const std::string kBetaQuestion =
-    "누벤 베타버전이 이미 설치되어 있습니다.\n\r기존의 누벤을 제거하고 누벤 2.1을 설치하시겠습니까?";
-const std::string kBetaBlocked =
-    "누벤 베타버전을 제거하지 않으면 누벤 2.1의 설치를 계속할 수 없습니다.";
-const std::string kV20Question =
-    "누벤 2.0 버전이 이미 설치되어 있습니다.\n\r기존의 누벤을 제거하고 누벤 2.1을 설치하시겠습니까?";
-const std::string kV20Blocked =
-    "누벤 2.0 버전을 제거하지 않으면 누벤 2.1의 설치를 계속할 수 없습니다.";
-constexpr std::uint32_t kQuestionStyle = 0x00040024;
-constexpr std::uint32_t kErrorStyle = 0x00040010;
-constexpr std::uint32_t kInfoStyle = 0x00040040;
-constexpr int kYes = 6;
-constexpr int kNo = 7;
 
 const std::string kUninstaller = "C:\\Program Files\\NU-BEN\\unins000.exe";
 const std::string kApp = kProgramFiles + "\\누벤";
@@ -109,6 +95,12 @@ protected:
         }
         return trace;
     }
+    // The beta road up to its uninstaller's end: asked, the main window
+    // told to quit, the uninstaller started and awaited.
+    std::vector<std::string> BetaRemoval() const {
+        return {"Box 0x00040024", Post(mainWindow), "Start " + kUninstaller,
+                "WaitInputIdle #1 0xFFFFFFFF", "WaitEnd #1 0xFFFFFFFF"};
+    }
     std::vector<std::string> Delivery() const {
         return {"CreateFile " + kInstaller + " -> ok",
                 "SetCurrentDir " + kTemp + " -> ok", "Start " + kInstaller};
@@ -145,10 +137,7 @@ TEST_F(LaunchTest, BetaAcceptedAndRemoved_MainWindowToldUninstallerAwaitedThenDe
     os.QueueAnswers({kYes});
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}}), Boxes());
-    EXPECT_EQ(Then({"Box 0x00040024", Post(mainWindow), "Start " + kUninstaller,
-                    "WaitInputIdle #1 0xFFFFFFFF", "WaitEnd #1 0xFFFFFFFF"},
-                   Delivery()),
-              Trace());
+    EXPECT_EQ(Then(BetaRemoval(), Delivery()), Trace());
     ASSERT_EQ(2u, os.Starts().size());
     EXPECT_EQ(kUninstaller + " /S", os.Starts()[0].request.commandLine) << "as registered";
     EXPECT_EQ(SW_SHOWNORMAL_VALUE, os.Starts()[0].request.startup.showWindow);
@@ -160,10 +149,7 @@ TEST_F(LaunchTest, BetaAcceptedButStillRegistered_BetaBlockedAndNoDelivery) {
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}, {kBetaBlocked, kErrorStyle}}),
               Boxes());
-    EXPECT_EQ((std::vector<std::string>{"Box 0x00040024", Post(mainWindow), "Start " + kUninstaller,
-                                        "WaitInputIdle #1 0xFFFFFFFF", "WaitEnd #1 0xFFFFFFFF",
-                                        "CountJob #1 -> 0", "Box 0x00040010"}),
-              Trace());
+    EXPECT_EQ(Then(BetaRemoval(), {"CountJob #1 -> 0", "Box 0x00040010"}), Trace());
     EXPECT_FALSE(os.Exists(kInstaller));
 }
 
@@ -208,9 +194,7 @@ TEST_P(UninstallerTest, TheRecheckComesOnlyWhenTheWorkIsDone) {
     if (*row.refused) os.FailNext(row.refused);
     os.QueueAnswers({kYes});
     RunLaunchSequence(g);
-    EXPECT_EQ(Then(Then({"Box 0x00040024", Post(mainWindow), "Start " + kUninstaller,
-                         "WaitInputIdle #1 0xFFFFFFFF", "WaitEnd #1 0xFFFFFFFF"},
-                        row.afterItsEnd),
+    EXPECT_EQ(Then(Then(BetaRemoval(), row.afterItsEnd),
                    row.blocked ? std::vector<std::string>{"Box 0x00040010"} : Delivery()),
               Trace());
 }
@@ -274,10 +258,7 @@ TEST_F(LaunchTest, BetaAndVersion20_OnlyTheBetaPathRunsAnd20StaysUntouched) {
     os.QueueAnswers({kYes});
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}}), Boxes());
-    EXPECT_EQ(Then({"Box 0x00040024", Post(mainWindow), "Start " + kUninstaller,
-                    "WaitInputIdle #1 0xFFFFFFFF", "WaitEnd #1 0xFFFFFFFF"},
-                   Delivery()),
-              Trace());
+    EXPECT_EQ(Then(BetaRemoval(), Delivery()), Trace());
     EXPECT_TRUE(os.KeyExists(HKLM, kV20Key));
     EXPECT_TRUE(os.Exists(kApp + "\\NuBen.exe"));
 }

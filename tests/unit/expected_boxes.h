@@ -1,0 +1,33 @@
+// The message boxes as the user must see them, written out byte for byte
+// in the tests rather than taken from the product's own texts, so that a
+// wrong text or style in the product fails them. Shared by the unit and
+// the fault-injection tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace nuben::test {
+
+inline const std::string kCaption = "알림";
+inline const std::string kBetaQuestion =
+    "누벤 베타버전이 이미 설치되어 있습니다.\n\r기존의 누벤을 제거하고 누벤 2.1을 "
+    "설치하시겠습니까?";
+inline const std::string kBetaBlocked =
+    "누벤 베타버전을 제거하지 않으면 누벤 2.1의 설치를 계속할 수 없습니다.";
+inline const std::string kV20Question =
+    "누벤 2.0 버전이 이미 설치되어 있습니다.\n\r기존의 누벤을 제거하고 누벤 2.1을 "
+    "설치하시겠습니까?";
+inline const std::string kV20Blocked =
+    "누벤 2.0 버전을 제거하지 않으면 누벤 2.1의 설치를 계속할 수 없습니다.";
+
+// MB_TOPMOST (0x40000) with MB_YESNO | MB_ICONQUESTION, MB_ICONERROR, MB_ICONINFORMATION.
+inline constexpr std::uint32_t kQuestionStyle = 0x00040024;
+inline constexpr std::uint32_t kErrorStyle = 0x00040010;
+inline constexpr std::uint32_t kInfoStyle = 0x00040040;
+
+// The user's answers: IDYES, IDNO.
+inline constexpr int kYes = 6;
+inline constexpr int kNo = 7;
+
+}  // namespace nuben::test
