@@ -22,22 +22,6 @@ std::string Hex(std::uint64_t value, int width = 0) {
     return buffer;
 }
 
-// Bytes outside printable ASCII as \xNN, so dumps read the same everywhere.
-std::string Printable(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\x%02X", byte);
-            out += buffer;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 bool HasWildcard(const std::string& name) {
     return name.find_first_of("*?") != std::string::npos;
 }
@@ -67,6 +51,21 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 }  // namespace
+
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\x%02X", byte);
+            out += buffer;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 
 FakePlatform::FakePlatform() {
     hklm_ = std::make_shared<KeyNode>();

@@ -46,6 +46,10 @@ constexpr std::uint32_t ATTR_REPARSE_POINT = 0x400;
 // A file time well inside the DOS date range (2010-01-01 00:00 UTC).
 constexpr std::uint64_t kDefaultFileTime = 129067776000000000ull;
 
+// Bytes outside printable ASCII as \xNN, so dumps and messages read the
+// same everywhere.
+std::string Printable(const std::string& text);
+
 class FakePlatform;
 
 // What a started program does to the machine (runs when it starts, or when

@@ -1,6 +1,5 @@
 #include "launch_run.h"
 
-#include <cstdio>
 #include <exception>
 
 #include "main/launch_sequence.h"
@@ -36,21 +35,6 @@ LaunchRun RunLaunch(const Scenario& scenario, const FaultPlan& plan) {
     os.OnEveryCall(nullptr);
     run.breaches = QuietBehaviourBreaches(scenario, os, before, evidence);
     return run;
-}
-
-std::string Printable(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 std::string Describe(const FaultPlan& plan, const fake::CallRecord& call) {

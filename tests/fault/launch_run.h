@@ -29,8 +29,7 @@ constexpr std::size_t kCallBudget = 200000;
 
 LaunchRun RunLaunch(const Scenario& scenario, const FaultPlan& plan);
 
-// Bytes outside printable ASCII as \xNN, so messages read the same everywhere.
-std::string Printable(const std::string& text);
+using fake::Printable;
 
 // "call #12 QueryRegistryValue(HKLM\... [DisplayName] data) answers garbage"
 std::string Describe(const FaultPlan& plan, const fake::CallRecord& call);
