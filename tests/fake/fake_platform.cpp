@@ -254,6 +254,25 @@ std::shared_ptr<FakePlatform::KeyNode> FakePlatform::KeyOf(KeyHandle handle,
     return it->second.key;
 }
 
+std::shared_ptr<FakePlatform::KeyNode> FakePlatform::UsableKey(KeyHandle key,
+                                                               std::uint32_t neededAccess,
+                                                               const CallPlan& plan, long* code) {
+    std::uint32_t access = 0;
+    auto node = KeyOf(key, &access);
+    if (!node) {
+        *code = ERROR_INVALID_HANDLE_CODE;
+    } else if (node->deleted) {
+        *code = ERROR_KEY_DELETED_CODE;
+    } else if (neededAccess != 0 && (access & neededAccess) == 0) {
+        *code = ERROR_ACCESS_DENIED_CODE;
+    } else if (plan.fail) {
+        *code = ERROR_GEN_FAILURE_CODE;
+    } else {
+        return node;
+    }
+    return nullptr;
+}
+
 std::shared_ptr<FakePlatform::KeyNode> FakePlatform::FindKey(
     const std::shared_ptr<KeyNode>& base, const std::string& path, long* code) const {
     if (!path.empty() && path[0] == '\\') {
@@ -385,16 +404,9 @@ long FakePlatform::OpenRegistryKey(KeyHandle base, const std::string& path, std:
                                    KeyHandle* out) {
     const std::string label = KeyPathFor(base, path);
     const CallPlan plan = Enter("OpenRegistryKey", label);
-    std::uint32_t baseAccess = 0;
-    const auto baseNode = KeyOf(base, &baseAccess);
     long code = ERROR_SUCCESS_CODE;
-    if (!baseNode) {
-        code = ERROR_INVALID_HANDLE_CODE;
-    } else if (baseNode->deleted) {
-        code = ERROR_KEY_DELETED_CODE;
-    } else if (plan.fail) {
-        code = ERROR_GEN_FAILURE_CODE;
-    } else if (!Injected("OpenRegistryKey", label, &code)) {
+    const auto baseNode = UsableKey(base, 0, plan, &code);
+    if (baseNode && !Injected("OpenRegistryKey", label, &code)) {
         const auto node = FindKey(baseNode, path, &code);
         if (node && (access & node->denied) != 0) {
             code = ERROR_ACCESS_DENIED_CODE;
@@ -414,14 +426,9 @@ long FakePlatform::QueryRegistryValue(KeyHandle key, const std::string& name, st
                                       std::uint8_t* data, std::uint32_t* size) {
     const CallPlan plan = Enter("QueryRegistryValue", KeyPathFor(key, "") + " [" + name + "] " +
                                                           (data == nullptr ? "size" : "data"));
-    std::uint32_t access = 0;
-    const auto node = KeyOf(key, &access);
-    if (!node) return ERROR_INVALID_HANDLE_CODE;
-    if (node->deleted) return ERROR_KEY_DELETED_CODE;
-    if ((access & KEY_QUERY_VALUE_BIT) == 0) return ERROR_ACCESS_DENIED_CODE;
-    if (plan.fail) return ERROR_GEN_FAILURE_CODE;
-    long code = 0;
-    if (Injected("QueryRegistryValue", name, &code)) return code;
+    long code = ERROR_SUCCESS_CODE;
+    const auto node = UsableKey(key, KEY_QUERY_VALUE_BIT, plan, &code);
+    if (!node || Injected("QueryRegistryValue", name, &code)) return code;
     if (data != nullptr && Injected("QueryRegistryValueData", name, &code)) return code;
     const auto it = node->values.find(Fold(name));
     if (it == node->values.end()) return ERROR_FILE_NOT_FOUND_CODE;
@@ -447,14 +454,9 @@ long FakePlatform::QueryRegistryValue(KeyHandle key, const std::string& name, st
 long FakePlatform::QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
                                         std::uint32_t* maxSubkeyLen) {
     const CallPlan plan = Enter("QueryRegistryKeyInfo", KeyPathFor(key, ""));
-    std::uint32_t access = 0;
-    const auto node = KeyOf(key, &access);
-    if (!node) return ERROR_INVALID_HANDLE_CODE;
-    if (node->deleted) return ERROR_KEY_DELETED_CODE;
-    if ((access & KEY_QUERY_VALUE_BIT) == 0) return ERROR_ACCESS_DENIED_CODE;
-    if (plan.fail) return ERROR_GEN_FAILURE_CODE;
-    long code = 0;
-    if (Injected("QueryRegistryKeyInfo", KeyPath(*node), &code)) return code;
+    long code = ERROR_SUCCESS_CODE;
+    const auto node = UsableKey(key, KEY_QUERY_VALUE_BIT, plan, &code);
+    if (!node || Injected("QueryRegistryKeyInfo", KeyPath(*node), &code)) return code;
     std::size_t longest = 0;
     for (const auto& entry : node->subkeys) {
         const std::string& name = entry.second->name;
@@ -477,14 +479,9 @@ long FakePlatform::QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
 long FakePlatform::EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* name,
                                       std::uint32_t* nameLen) {
     const CallPlan plan = Enter("EnumRegistrySubkey", KeyPathFor(key, "") + " #" + std::to_string(index));
-    std::uint32_t access = 0;
-    const auto node = KeyOf(key, &access);
-    if (!node) return ERROR_INVALID_HANDLE_CODE;
-    if (node->deleted) return ERROR_KEY_DELETED_CODE;
-    if ((access & KEY_ENUMERATE_SUB_KEYS_BIT) == 0) return ERROR_ACCESS_DENIED_CODE;
-    if (plan.fail) return ERROR_GEN_FAILURE_CODE;
-    long code = 0;
-    if (Injected("EnumRegistrySubkey", KeyPath(*node), &code)) return code;
+    long code = ERROR_SUCCESS_CODE;
+    const auto node = UsableKey(key, KEY_ENUMERATE_SUB_KEYS_BIT, plan, &code);
+    if (!node || Injected("EnumRegistrySubkey", KeyPath(*node), &code)) return code;
     if (index >= node->subkeys.size()) return ERROR_NO_MORE_ITEMS_CODE;
     if (name == nullptr || nameLen == nullptr) return ERROR_INVALID_PARAMETER_CODE;
     auto it = node->subkeys.begin();
@@ -513,16 +510,9 @@ long FakePlatform::EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* 
 long FakePlatform::DeleteRegistryKey(KeyHandle base, const std::string& path) {
     const std::string label = KeyPathFor(base, path);
     const CallPlan plan = Enter("DeleteRegistryKey", label);
-    std::uint32_t access = 0;
-    const auto baseNode = KeyOf(base, &access);
     long code = ERROR_SUCCESS_CODE;
-    if (!baseNode) {
-        code = ERROR_INVALID_HANDLE_CODE;
-    } else if (baseNode->deleted) {
-        code = ERROR_KEY_DELETED_CODE;
-    } else if (plan.fail) {
-        code = ERROR_GEN_FAILURE_CODE;
-    } else if (!Injected("DeleteRegistryKey", label, &code)) {
+    const auto baseNode = UsableKey(base, 0, plan, &code);
+    if (baseNode && !Injected("DeleteRegistryKey", label, &code)) {
         const auto node = FindKey(baseNode, path, &code);
         if (!node) {
             // code set by FindKey

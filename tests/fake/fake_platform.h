@@ -416,6 +416,11 @@ private:
     // Registry.
     std::shared_ptr<KeyNode> RootNode(KeyHandle root) const;
     std::shared_ptr<KeyNode> KeyOf(KeyHandle handle, std::uint32_t* access) const;
+    // What every call on an open key checks first, in Windows' order: the
+    // handle, its deletion, the access it was opened with (0: none needed),
+    // then a planned failure. Null, with *code set, when the call must stop.
+    std::shared_ptr<KeyNode> UsableKey(KeyHandle key, std::uint32_t neededAccess,
+                                       const CallPlan& plan, long* code);
     std::shared_ptr<KeyNode> FindKey(const std::shared_ptr<KeyNode>& base,
                                      const std::string& path, long* code) const;
     std::shared_ptr<KeyNode> MakeKey(KeyHandle root, const std::string& path);
