@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -87,9 +88,28 @@ TEST_F(RemoveVersion20Test, ReadsWithReadAccessAndDeletesWithFullAccess) {
                                      "OpenKey HKLM\\" + kUninstallRoot + " 0xF003F -> 0"));
 }
 
-TEST_F(RemoveVersion20Test, WithoutInstallPathEverythingElseIsStillRemoved) {
+// An InstallPath that cannot be used removes no folder, and stops nothing else.
+struct UnusableInstallPath {
+    const char* name;
+    void (*spoil)(fake::FakePlatform& os);
+};
+void PrintTo(const UnusableInstallPath& row, std::ostream* out) {
+    *out << row.name;
+}
+
+void WithoutInstallPath(fake::FakePlatform& os) {
     os.RemoveKey(HKLM, kProductKey);
     os.CreateKey(HKLM, kProductKey);
+}
+void InstallPathNotText(fake::FakePlatform& os) {
+    os.SetValue(HKLM, kProductKey, "InstallPath", 3, kApp + std::string(1, '\0'));
+}
+
+class UnusableInstallPathTest : public RemoveVersion20Test,
+                                public ::testing::WithParamInterface<UnusableInstallPath> {};
+
+TEST_P(UnusableInstallPathTest, TheFolderStaysAndEverythingElseIsStillRemoved) {
+    GetParam().spoil(os);
     RemoveVersion20(g);
     EXPECT_TRUE(os.Exists(kApp + "\\app.exe"));
     EXPECT_FALSE(os.Exists(kShortcut));
@@ -98,15 +118,12 @@ TEST_F(RemoveVersion20Test, WithoutInstallPathEverythingElseIsStillRemoved) {
     EXPECT_FALSE(os.KeyExists(HKLM, kV20Key));
 }
 
-TEST_F(RemoveVersion20Test, AnInstallPathThatIsNotTextIsIgnoredAndTheRestRuns) {
-    os.SetValue(HKLM, kProductKey, "InstallPath", 3, kApp + std::string(1, '\0'));
-    RemoveVersion20(g);
-    EXPECT_TRUE(os.Exists(kApp + "\\app.exe"));
-    EXPECT_FALSE(os.Exists(kShortcut));
-    EXPECT_FALSE(os.Exists(kGroup));
-    EXPECT_FALSE(os.KeyExists(HKLM, kProductKey));
-    EXPECT_FALSE(os.KeyExists(HKLM, kV20Key));
-}
+INSTANTIATE_TEST_SUITE_P(Rows, UnusableInstallPathTest,
+                         ::testing::Values(UnusableInstallPath{"Missing", WithoutInstallPath},
+                                           UnusableInstallPath{"NotText", InstallPathNotText}),
+                         [](const ::testing::TestParamInfo<UnusableInstallPath>& row) {
+                             return std::string(row.param.name);
+                         });
 
 TEST_F(RemoveVersion20Test, AnExpandableInstallPathIsUsedAsWritten) {
     const std::string literal = "C:\\%NUBEN_HOME%\\누벤";
