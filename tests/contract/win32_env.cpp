@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "../e2e/registry_tree.h"
 #include "contract_env.h"
 #include "platform/win32/win32_platform.h"
 #include "u_Global/u_Global.h"
@@ -25,31 +26,6 @@ constexpr const char* kKeyParent = "SOFTWARE\\NuBenContract";
 
 std::string Win32Error(DWORD code) {
     return " (Win32 error " + std::to_string(code) + ")";
-}
-
-// Deletes `path` below `root` with everything under it, children first
-// (RegDeleteTree is not on every Windows the program targets).
-void DeleteKeyRecursively(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        char name[256];
-        for (;;) {
-            DWORD length = sizeof name;
-            if (RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            const std::string child = path + "\\" + std::string(name, length);
-            DeleteKeyRecursively(root, child);
-            // A child that cannot be deleted would make index 0 loop forever.
-            HKEY probe = nullptr;
-            if (RegOpenKeyExA(root, child.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS) {
-                RegCloseKey(probe);
-                break;
-            }
-        }
-        RegCloseKey(key);
-    }
-    RegDeleteKeyA(root, path.c_str());
 }
 
 // Removes a folder tree, read-only and hidden entries included.
@@ -369,7 +345,7 @@ class Win32Env final : public ContractEnv {
     void End() {
         if (!active_) return;
         active_ = false;
-        DeleteKeyRecursively(HKEY_LOCAL_MACHINE, key_);
+        e2e::DeleteKeyTree(HKEY_LOCAL_MACHINE, key_, 0);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKeyParent);  // only succeeds once empty
         DeleteTree(folder_);
     }
@@ -431,7 +407,7 @@ class Win32Env final : public ContractEnv {
         const std::string unique =
             std::to_string(GetCurrentProcessId()) + "_" + std::to_string(serial_);
         key_ = std::string(kKeyParent) + "\\" + unique;
-        DeleteKeyRecursively(HKEY_LOCAL_MACHINE, key_);
+        e2e::DeleteKeyTree(HKEY_LOCAL_MACHINE, key_, 0);
         CreateKey(key_);
 
         // The temp folder normally is on C:; the scratch folder must be.

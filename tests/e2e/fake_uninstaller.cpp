@@ -19,30 +19,13 @@
 #include <string>
 
 #include "e2e_common.h"
+#include "registry_tree.h"
 
 namespace {
 
 const char kLog[] = "C:\\e2e\\uninstaller.log";
 const char kBetaKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NU-BEN";
 const DWORD kDefaultWorkMs = 700;
-
-// Deletes `path` below `root` with everything under it, in the 32-bit
-// view the bootstrapper sees.
-bool DeleteTree(HKEY root, const std::string& path) {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &key) == ERROR_SUCCESS) {
-        char name[256];
-        for (;;) {
-            DWORD len = sizeof name;
-            if (RegEnumKeyExA(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            if (!DeleteTree(root, path + "\\" + name)) break;
-        }
-        RegCloseKey(key);
-    }
-    return RegDeleteKeyExA(root, path.c_str(), KEY_WOW64_32KEY, 0) == ERROR_SUCCESS;
-}
 
 bool Has(const std::string& commandLine, const char* flag) {
     return commandLine.find(flag) != std::string::npos;
@@ -104,7 +87,9 @@ int Run() {
     }
 
     Wait(workMs);
-    const bool removed = !Has(commandLine, "/keep") && DeleteTree(HKEY_LOCAL_MACHINE, kBetaKey);
+    // The key goes in the 32-bit view, the one the bootstrapper sees.
+    const bool removed = !Has(commandLine, "/keep") &&
+                         e2e::DeleteKeyTree(HKEY_LOCAL_MACHINE, kBetaKey, KEY_WOW64_32KEY);
 
     e2e::AppendLine(kLog, tag + "end " + e2e::NowField() + " removed=" + (removed ? "1" : "0"));
     return 0;

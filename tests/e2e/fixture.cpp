@@ -43,6 +43,7 @@
 #include <vector>
 
 #include "e2e_common.h"
+#include "registry_tree.h"
 
 namespace {
 
@@ -121,28 +122,6 @@ HKEY CreateKey(const std::string& full) {
                         nullptr) != ERROR_SUCCESS)
         Fail("cannot create " + full);
     return key;
-}
-
-void DeleteTree(HKEY root, const std::string& path) {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | g_view, &key) == ERROR_SUCCESS) {
-        char name[1024];
-        for (;;) {
-            DWORD len = sizeof name;
-            if (RegEnumKeyExA(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            const std::string child = path + "\\" + name;
-            DeleteTree(root, child);
-            HKEY probe;
-            if (RegOpenKeyExA(root, child.c_str(), 0, KEY_READ | g_view, &probe) == ERROR_SUCCESS) {
-                RegCloseKey(probe);
-                break;  // could not delete it: do not loop forever
-            }
-        }
-        RegCloseKey(key);
-    }
-    RegDeleteKeyExA(root, path.c_str(), g_view, 0);
 }
 
 void PrintTree(HKEY key, const std::string& rel) {
@@ -304,7 +283,7 @@ void Run(const std::vector<std::string>& f) {
         HKEY root;
         std::string path;
         if (!SplitRoot(arg(1), &root, &path) || path.empty()) Fail("bad key " + arg(1));
-        DeleteTree(root, path);
+        e2e::DeleteKeyTree(root, path, g_view);
     } else if (cmd == "regtree") {
         HKEY root;
         std::string path;
