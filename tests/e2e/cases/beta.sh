@@ -54,14 +54,8 @@ case_beta_removed() {
     reg_state "$E2E_CASE_DIR/reg-before.txt"
     start_product_windows
     run_setup "$SETUP_EXE" yes
-    check_box_count 1
-    check_box 1 "$TEXT_BETA_QUESTION" 6,7 question "$STYLE_QUESTION"
-    check_ended_quietly
+    check_beta_outcome beta "$BETA_COMMAND"
     check_windows_told beta
-    check_uninstaller_ran "$BETA_COMMAND"
-    check_delivered
-    check_removed "entries removed" ""
-    check_registry "$UNINSTALL_KEY\\NU-BEN"
     case_end
 }
 
@@ -109,14 +103,8 @@ case_beta_and_v20() {
     reg_state "$E2E_CASE_DIR/reg-before.txt"
     start_product_windows
     run_setup "$SETUP_EXE" yes
-    check_box_count 1
-    check_box 1 "$TEXT_BETA_QUESTION" 6,7 question "$STYLE_QUESTION"
-    check_ended_quietly
+    check_beta_outcome beta "$BETA_COMMAND"
     check_windows_told beta
-    check_uninstaller_ran "$BETA_COMMAND"
-    check_delivered
-    check_removed "entries removed" ""
-    check_registry "$UNINSTALL_KEY\\NU-BEN"
     case_end
 }
 
