@@ -86,7 +86,7 @@ bool MarkRemaining(const std::vector<Node>& nodes, std::size_t index, bool reach
 Verdict CheckDeleteKeyTree(const std::uint8_t* data, std::size_t size) {
     FuzzInput in(data, size);
     const std::uint8_t flags = in.Byte();
-    const int codePage = flags % 3 == 0 ? 949 : flags % 3 == 1 ? 932 : 1252;
+    const int codePage = CodePageOf(flags);
     const bool nt = (flags & 0x04) != 0;
     const int mode = (flags >> 3) % 3;  // 0: from the root, 1: absolute, 2: relative to the current key
     const std::uint8_t targetDenial = in.Byte();

@@ -33,7 +33,7 @@ std::string ComposePath(FuzzInput& in, const std::vector<std::string>& tokens) {
 Verdict CheckFolderGuard(const std::uint8_t* data, std::size_t size) {
     FuzzInput in(data, size);
     const std::uint8_t flags = in.Byte();
-    const int codePage = flags % 3 == 0 ? 949 : flags % 3 == 1 ? 932 : 1252;
+    const int codePage = CodePageOf(flags);
     const bool x86 = (flags & 0x4) != 0;
     const int operation = (flags >> 3) % 3;  // 0: guard only, 1: DeleteFolderContents, 2: RemoveFolder
     const std::string path = ComposePath(in, PathTokens(codePage));

@@ -32,4 +32,10 @@ private:
     std::size_t at_ = 0;
 };
 
+// The code page a check runs under, from its flags byte: Korean, Japanese
+// (two double-byte tables with different lead bytes) or Western.
+inline int CodePageOf(std::uint8_t flags) {
+    return flags % 3 == 0 ? 949 : flags % 3 == 1 ? 932 : 1252;
+}
+
 }  // namespace nuben::fuzz

@@ -12,7 +12,7 @@ namespace nuben::fuzz {
 Verdict CheckTrailingBackslash(const std::uint8_t* data, std::size_t size) {
     FuzzInput in(data, size);
     const std::uint8_t flags = in.Byte();
-    const int codePage = flags % 3 == 0 ? 949 : flags % 3 == 1 ? 932 : 1252;
+    const int codePage = CodePageOf(flags);
     const bool dbcs = (flags & 0x4) != 0;
     const std::string path = in.Rest();
 
