@@ -48,14 +48,20 @@ case_beta_declined() {
     case_end
 }
 
-case_beta_removed() {
-    case_begin beta-accepted-removed
-    register_beta "누벤" "$BETA_COMMAND"
+# The beta accepted with its product windows open: asked once, the windows
+# told to quit, its uninstaller run to the end, the installer delivered.
+run_beta_accepted() {
     reg_state "$E2E_CASE_DIR/reg-before.txt"
     start_product_windows
     run_setup "$SETUP_EXE" yes
     check_beta_outcome beta "$BETA_COMMAND"
     check_windows_told beta
+}
+
+case_beta_removed() {
+    case_begin beta-accepted-removed
+    register_beta "누벤" "$BETA_COMMAND"
+    run_beta_accepted
     case_end
 }
 
@@ -100,11 +106,7 @@ case_beta_and_v20() {
     case_begin beta-and-v20
     register_beta "누벤" "$BETA_COMMAND"
     install_v20
-    reg_state "$E2E_CASE_DIR/reg-before.txt"
-    start_product_windows
-    run_setup "$SETUP_EXE" yes
-    check_beta_outcome beta "$BETA_COMMAND"
-    check_windows_told beta
+    run_beta_accepted
     case_end
 }
 
