@@ -34,193 +34,173 @@ std::vector<std::string> EnumerateAll(Platform& os, KeyHandle key) {
     return names;
 }
 
-TEST(RegistrySemanticsContract, OpeningAMissingKeyFailsAndCreatesNothing) {
-    ContractEnv& env = Env();
-    Platform& os = env.os();
-    const std::string missing = env.ScratchKey() + "\\Absent\\Deeper";
+// Each test on a scratch key of its own, in the environment of this build.
+class RegistrySemanticsContract : public ::testing::Test {
+  protected:
+    ContractEnv& env_ = Env();
+    Platform& os_ = env_.os();
+};
+
+TEST_F(RegistrySemanticsContract, OpeningAMissingKeyFailsAndCreatesNothing) {
+    const std::string missing = env_.ScratchKey() + "\\Absent\\Deeper";
     for (const std::uint32_t access : {kKeyRead, kKeyAllAccess}) {
         KeyHandle key = 0;
         EXPECT_EQ(ERROR_FILE_NOT_FOUND_CODE,
-                  os.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, missing, access, &key));
+                  os_.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, missing, access, &key));
     }
-    EXPECT_FALSE(env.KeyExists(env.ScratchKey() + "\\Absent"));
-}
-
-TEST(RegistrySemanticsContract, AStringValueReadsBackByteForByteAndAMissingOneIsNotFound) {
-    ContractEnv& env = Env();
-    Platform& os = env.os();
-    env.SetValue(env.ScratchKey(), "InstallPath", kRegSz, std::string("C:\\NuBen\0", 9));
-    const KeyHandle key = OpenKey(os, env.ScratchKey(), kKeyRead);
-    std::uint32_t type = 0;
-    std::uint32_t size = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryValue(key, "InstallPath", &type, nullptr, &size));
-    EXPECT_EQ(kRegSz, type);
-    ASSERT_EQ(9u, size);
-    std::vector<std::uint8_t> data(size);
-    EXPECT_EQ(ERROR_SUCCESS_CODE,
-              os.QueryRegistryValue(key, "InstallPath", &type, data.data(), &size));
-    EXPECT_EQ(0, std::memcmp(data.data(), "C:\\NuBen\0", 9));
-
-    size = 0;
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND_CODE,
-              os.QueryRegistryValue(key, "Missing", &type, nullptr, &size));
-    os.CloseRegistryKey(key);
+    EXPECT_FALSE(env_.KeyExists(env_.ScratchKey() + "\\Absent"));
 }
 
 // Deleting takes a leaf only; a tree goes leaf first (what DeleteKeyTree does).
-TEST(RegistrySemanticsContract, AKeyWithSubkeysIsNotDeletedButALeafIs) {
-    ContractEnv& env = Env();
-    Platform& os = env.os();
-    const std::string parent = env.ScratchKey() + "\\Parent";
-    env.CreateKey(parent + "\\Child");
+TEST_F(RegistrySemanticsContract, AKeyWithSubkeysIsNotDeletedButALeafIs) {
+    const std::string parent = env_.ScratchKey() + "\\Parent";
+    env_.CreateKey(parent + "\\Child");
 
-    EXPECT_EQ(ERROR_ACCESS_DENIED_CODE, os.DeleteRegistryKey(HKEY_LOCAL_MACHINE_ROOT, parent));
-    EXPECT_TRUE(env.KeyExists(parent + "\\Child"));
+    EXPECT_EQ(ERROR_ACCESS_DENIED_CODE, os_.DeleteRegistryKey(HKEY_LOCAL_MACHINE_ROOT, parent));
+    EXPECT_TRUE(env_.KeyExists(parent + "\\Child"));
 
-    const KeyHandle key = OpenKey(os, parent);
+    const KeyHandle key = OpenKey(os_, parent);
     std::uint32_t subkeys = 0;
     std::uint32_t longest = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryKeyInfo(key, &subkeys, &longest));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryKeyInfo(key, &subkeys, &longest));
     EXPECT_EQ(1u, subkeys);
     EXPECT_EQ(5u, longest);  // "Child", without the NUL
     char name[16] = {};
     std::uint32_t length = sizeof name;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.EnumRegistrySubkey(key, 0, name, &length));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.EnumRegistrySubkey(key, 0, name, &length));
     EXPECT_EQ("Child", std::string(name, length));
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.DeleteRegistryKey(key, "Child"));
-    os.CloseRegistryKey(key);
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.DeleteRegistryKey(key, "Child"));
+    os_.CloseRegistryKey(key);
 
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.DeleteRegistryKey(HKEY_LOCAL_MACHINE_ROOT, parent));
-    EXPECT_FALSE(env.KeyExists(parent));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND_CODE, os.DeleteRegistryKey(HKEY_LOCAL_MACHINE_ROOT, parent));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.DeleteRegistryKey(HKEY_LOCAL_MACHINE_ROOT, parent));
+    EXPECT_FALSE(env_.KeyExists(parent));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND_CODE, os_.DeleteRegistryKey(HKEY_LOCAL_MACHINE_ROOT, parent));
 }
 
-TEST(RegistrySemanticsContract, KeyAndValueNamesIgnoreLetterCase) {
-    ContractEnv& env = Env();
-    Platform& os = env.os();
-    env.SetValue(env.ScratchKey() + "\\Child", "InstallPath", kRegSz, std::string("x\0", 2));
-    const KeyHandle key = OpenKey(os, env.ScratchKey() + "\\CHILD", kKeyRead);
+// Text comes back byte for byte, its NUL included, whatever the case of the
+// names asked for; a name that differs otherwise is not found.
+TEST_F(RegistrySemanticsContract, KeyAndValueNamesIgnoreLetterCaseAndTextReadsBackAsStored) {
+    env_.SetValue(env_.ScratchKey() + "\\Child", "InstallPath", kRegSz,
+                  std::string("C:\\NuBen\0", 9));
+    const KeyHandle key = OpenKey(os_, env_.ScratchKey() + "\\CHILD", kKeyRead);
     std::uint32_t type = 0;
     std::uint32_t size = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryValue(key, "installpath", &type, nullptr, &size));
+    EXPECT_EQ(ERROR_SUCCESS_CODE,
+              os_.QueryRegistryValue(key, "installpath", &type, nullptr, &size));
     EXPECT_EQ(kRegSz, type);
-    EXPECT_EQ(2u, size);
-    os.CloseRegistryKey(key);
+    ASSERT_EQ(9u, size);
+    std::vector<std::uint8_t> data(size);
+    EXPECT_EQ(ERROR_SUCCESS_CODE,
+              os_.QueryRegistryValue(key, "InstallPath", &type, data.data(), &size));
+    EXPECT_EQ(0, std::memcmp(data.data(), "C:\\NuBen\0", 9));
+
+    size = 0;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND_CODE,
+              os_.QueryRegistryValue(key, "Missing", &type, nullptr, &size));
+    os_.CloseRegistryKey(key);
 }
 
-TEST(RegistrySemanticsContract, AnEmptyPathOpensTheBaseKeyAgain) {
-    ContractEnv& env = Env();
-    Platform& os = env.os();
-    env.SetValue(env.ScratchKey(), "Marker", kRegSz, std::string("m\0", 2));
-    const KeyHandle base = OpenKey(os, env.ScratchKey());
+TEST_F(RegistrySemanticsContract, AnEmptyPathOpensTheBaseKeyAgain) {
+    env_.SetValue(env_.ScratchKey(), "Marker", kRegSz, std::string("m\0", 2));
+    const KeyHandle base = OpenKey(os_, env_.ScratchKey());
     KeyHandle again = 0;
-    ASSERT_EQ(ERROR_SUCCESS_CODE, os.OpenRegistryKey(base, "", kKeyRead, &again));
+    ASSERT_EQ(ERROR_SUCCESS_CODE, os_.OpenRegistryKey(base, "", kKeyRead, &again));
     EXPECT_NE(base, again);
     std::uint32_t size = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryValue(again, "Marker", nullptr, nullptr, &size));
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.CloseRegistryKey(again));
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.CloseRegistryKey(base));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryValue(again, "Marker", nullptr, nullptr, &size));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.CloseRegistryKey(again));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.CloseRegistryKey(base));
 }
 
-TEST(RegistrySemanticsContract, AKeyThatDeniesTheMaskDoesNotOpen) {
-    ContractEnv& env = Env();
-    Platform& os = env.os();
-    const std::string locked = env.ScratchKey() + "\\Locked";
-    env.CreateKey(locked);
-    if (!env.DenyKeyAccess(locked, kKeyAllAccess)) GTEST_SKIP() << env.name() << ": cannot deny";
+TEST_F(RegistrySemanticsContract, AKeyThatDeniesTheMaskDoesNotOpen) {
+    const std::string locked = env_.ScratchKey() + "\\Locked";
+    env_.CreateKey(locked);
+    if (!env_.DenyKeyAccess(locked, kKeyAllAccess)) GTEST_SKIP() << env_.name() << ": cannot deny";
     KeyHandle key = 0;
     EXPECT_EQ(ERROR_ACCESS_DENIED_CODE,
-              os.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, locked, kKeyAllAccess, &key));
+              os_.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, locked, kKeyAllAccess, &key));
 }
 
-TEST(RegistrySemanticsContract, SubkeysEnumerateSortedWithoutRegardToCase) {
-    ContractEnv& env = Env();
-    Platform& os = env.os();
+TEST_F(RegistrySemanticsContract, SubkeysEnumerateSortedWithoutRegardToCase) {
     for (const char* name : {"gamma", "Alpha", "delta", "Beta"}) {
-        env.CreateKey(env.ScratchKey() + "\\" + name);
+        env_.CreateKey(env_.ScratchKey() + "\\" + name);
     }
-    const KeyHandle key = OpenKey(os, env.ScratchKey(), kKeyRead);
-    EXPECT_EQ((std::vector<std::string>{"Alpha", "Beta", "delta", "gamma"}), EnumerateAll(os, key));
+    const KeyHandle key = OpenKey(os_, env_.ScratchKey(), kKeyRead);
+    EXPECT_EQ((std::vector<std::string>{"Alpha", "Beta", "delta", "gamma"}),
+              EnumerateAll(os_, key));
     char name[16];
     std::uint32_t length = sizeof name;
-    EXPECT_EQ(ERROR_NO_MORE_ITEMS_CODE, os.EnumRegistrySubkey(key, 4, name, &length));
-    os.CloseRegistryKey(key);
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS_CODE, os_.EnumRegistrySubkey(key, 4, name, &length));
+    os_.CloseRegistryKey(key);
 }
 
-TEST(RegistrySemanticsContract, EnumerationNeedsRoomForTheTerminatingNul) {
-    ContractEnv& env = Env();
-    Platform& os = env.os();
-    env.CreateKey(env.ScratchKey() + "\\Eight888");
-    const KeyHandle key = OpenKey(os, env.ScratchKey(), kKeyRead);
+TEST_F(RegistrySemanticsContract, EnumerationNeedsRoomForTheTerminatingNul) {
+    env_.CreateKey(env_.ScratchKey() + "\\Eight888");
+    const KeyHandle key = OpenKey(os_, env_.ScratchKey(), kKeyRead);
     char name[16] = {};
     std::uint32_t length = 8;  // the name's length, no room for its NUL
-    EXPECT_EQ(ERROR_MORE_DATA_CODE, os.EnumRegistrySubkey(key, 0, name, &length));
+    EXPECT_EQ(ERROR_MORE_DATA_CODE, os_.EnumRegistrySubkey(key, 0, name, &length));
     length = 9;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.EnumRegistrySubkey(key, 0, name, &length));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.EnumRegistrySubkey(key, 0, name, &length));
     EXPECT_EQ(8u, length);
     EXPECT_EQ("Eight888", std::string(name));
-    os.CloseRegistryKey(key);
+    os_.CloseRegistryKey(key);
 }
 
 // The longest name counts characters, not bytes: "누벤" four times is 8
 // characters but 16 bytes in code page 949, and must lose to 12 letters.
-TEST(RegistrySemanticsContract, KeyInfoCountsSubkeysAndTheLongestNameInCharacters) {
-    ContractEnv& env = Env();
-    Platform& os = env.os();
+TEST_F(RegistrySemanticsContract, KeyInfoCountsSubkeysAndTheLongestNameInCharacters) {
     const std::string korean = std::string(texts::kProductName) + texts::kProductName +
                                texts::kProductName + texts::kProductName;
-    env.CreateKey(env.ScratchKey() + "\\Empty");
-    env.CreateKey(env.ScratchKey() + "\\a");
-    env.CreateKey(env.ScratchKey() + "\\abcdefghijkl");
-    env.CreateKey(env.ScratchKey() + "\\" + korean);
-    const KeyHandle key = OpenKey(os, env.ScratchKey(), kKeyRead);
+    env_.CreateKey(env_.ScratchKey() + "\\Empty");
+    env_.CreateKey(env_.ScratchKey() + "\\a");
+    env_.CreateKey(env_.ScratchKey() + "\\abcdefghijkl");
+    env_.CreateKey(env_.ScratchKey() + "\\" + korean);
+    const KeyHandle key = OpenKey(os_, env_.ScratchKey(), kKeyRead);
     std::uint32_t subkeys = 0;
     std::uint32_t longest = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryKeyInfo(key, &subkeys, &longest));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryKeyInfo(key, &subkeys, &longest));
     EXPECT_EQ(4u, subkeys);
     EXPECT_EQ(16u, korean.size());
     EXPECT_EQ(12u, longest);
-    os.CloseRegistryKey(key);
+    os_.CloseRegistryKey(key);
 
-    const KeyHandle empty = OpenKey(os, env.ScratchKey() + "\\Empty", kKeyRead);
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryKeyInfo(empty, &subkeys, &longest));
+    const KeyHandle empty = OpenKey(os_, env_.ScratchKey() + "\\Empty", kKeyRead);
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryKeyInfo(empty, &subkeys, &longest));
     EXPECT_EQ(0u, subkeys);
     EXPECT_EQ(0u, longest);
-    os.CloseRegistryKey(empty);
+    os_.CloseRegistryKey(empty);
 }
 
-TEST(RegistrySemanticsContract, ASmallValueBufferGivesMoreDataAndTheNeededSize) {
-    ContractEnv& env = Env();
-    Platform& os = env.os();
-    env.SetValue(env.ScratchKey(), "Blob", kRegBinary, std::string("\x01\x02\x03\x04\x05\x06", 6));
-    const KeyHandle key = OpenKey(os, env.ScratchKey(), kKeyRead);
+TEST_F(RegistrySemanticsContract, ASmallValueBufferGivesMoreDataAndTheNeededSize) {
+    env_.SetValue(env_.ScratchKey(), "Blob", kRegBinary,
+                  std::string("\x01\x02\x03\x04\x05\x06", 6));
+    const KeyHandle key = OpenKey(os_, env_.ScratchKey(), kKeyRead);
     std::uint8_t data[4] = {};
     std::uint32_t size = sizeof data;
     std::uint32_t type = 0;
-    EXPECT_EQ(ERROR_MORE_DATA_CODE, os.QueryRegistryValue(key, "Blob", &type, data, &size));
+    EXPECT_EQ(ERROR_MORE_DATA_CODE, os_.QueryRegistryValue(key, "Blob", &type, data, &size));
     EXPECT_EQ(6u, size);
     std::uint8_t enough[6] = {};
     size = sizeof enough;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryValue(key, "Blob", &type, enough, &size));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryValue(key, "Blob", &type, enough, &size));
     EXPECT_EQ(kRegBinary, type);
     EXPECT_EQ(6, enough[5]);
-    os.CloseRegistryKey(key);
+    os_.CloseRegistryKey(key);
 }
 
-TEST(RegistrySemanticsContract, ValuesKeepTheirTypes) {
-    ContractEnv& env = Env();
-    Platform& os = env.os();
-    env.SetValue(env.ScratchKey(), "Count", kRegDword, std::string("\x07\x00\x00\x00", 4));
-    env.SetValue(env.ScratchKey(), "Path", kRegExpandSz, std::string("%TEMP%\\x\0", 9));
-    const KeyHandle key = OpenKey(os, env.ScratchKey(), kKeyRead);
+TEST_F(RegistrySemanticsContract, ValuesKeepTheirTypes) {
+    env_.SetValue(env_.ScratchKey(), "Count", kRegDword, std::string("\x07\x00\x00\x00", 4));
+    env_.SetValue(env_.ScratchKey(), "Path", kRegExpandSz, std::string("%TEMP%\\x\0", 9));
+    const KeyHandle key = OpenKey(os_, env_.ScratchKey(), kKeyRead);
     std::uint32_t type = 0;
     std::uint32_t size = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryValue(key, "Count", &type, nullptr, &size));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryValue(key, "Count", &type, nullptr, &size));
     EXPECT_EQ(kRegDword, type);
     EXPECT_EQ(4u, size);
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.QueryRegistryValue(key, "Path", &type, nullptr, &size));
+    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryValue(key, "Path", &type, nullptr, &size));
     EXPECT_EQ(kRegExpandSz, type);
-    os.CloseRegistryKey(key);
+    os_.CloseRegistryKey(key);
 }
 
 }  // namespace
