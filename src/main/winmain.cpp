@@ -1,5 +1,6 @@
-// NuBenSetup.exe's entry point: harden DLL loading, then run the launch
-// sequence once. No window, no console, no arguments; exit code 0 always.
+// NuBenSetup.exe's entry point: harden DLL loading and link following, then
+// run the launch sequence once. No window, no console, no arguments; exit
+// code 0 always.
 #include <windows.h>
 
 #include <cstdlib>
@@ -28,6 +29,28 @@ void RestrictDllSearchToSystemFolder() {
     setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32_FLAG);
 }
 
+// PROCESS_MITIGATION_POLICY's ProcessRedirectionTrustPolicy and the
+// EnforceRedirectionTrust bit of its one-DWORD policy record, spelled out
+// because older SDK headers lack them.
+constexpr int PROCESS_REDIRECTION_TRUST_POLICY_VALUE = 16;
+constexpr DWORD ENFORCE_REDIRECTION_TRUST_FLAG = 0x1;
+
+// Run elevated, the bootstrapper must not follow a junction that a
+// non-administrator made (one put into a folder it empties). Looked up at
+// run time: where Windows lacks the call or refuses the policy (as Wine
+// may), the folder walk's own checks still stand.
+void RefuseUntrustedJunctions() {
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    if (kernel32 == nullptr) return;
+    using SetProcessMitigationPolicyFn = BOOL(WINAPI*)(int, PVOID, SIZE_T);
+    FARPROC proc = GetProcAddress(kernel32, "SetProcessMitigationPolicy");
+    if (proc == nullptr) return;
+    auto setPolicy =
+        reinterpret_cast<SetProcessMitigationPolicyFn>(reinterpret_cast<void (*)()>(proc));
+    DWORD policy = ENFORCE_REDIRECTION_TRUST_FLAG;
+    setPolicy(PROCESS_REDIRECTION_TRUST_POLICY_VALUE, &policy, sizeof policy);
+}
+
 }  // namespace
 
 #if defined(__GNUC__) && !defined(__clang__)
@@ -44,6 +67,7 @@ void __verbose_terminate_handler() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     RestrictDllSearchToSystemFolder();
+    RefuseUntrustedJunctions();
     try {
         nuben::Win32Platform os;
         nuben::GlobalState g(os);

@@ -140,6 +140,14 @@ public:
                              std::uint32_t* written) = 0;
     // CloseHandle on a file handle.
     virtual bool CloseFile(FileHandle file) = 0;
+    // CreateFileA(path, FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE,
+    // FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS |
+    // FILE_FLAG_OPEN_REPARSE_POINT, NULL): until CloseFile the folder cannot be renamed,
+    // replaced or removed, while its entries can; a link is opened itself, not its target
+    // (Wine 8 follows a Unix symbolic link); kInvalidHandle on failure.
+    virtual FileHandle OpenFolderToHold(const std::string& path) = 0;
+    // GetFileInformationByHandle's dwFileAttributes; INVALID_FILE_ATTRIBUTES_VALUE on failure.
+    virtual std::uint32_t HeldAttributesOf(FileHandle file) = 0;
     // GetTempPathA into a zero-filled MAX_PATH buffer, up to the first NUL;
     // "" when the call fails.
     virtual std::string TempFolderPath() = 0;

@@ -1,4 +1,5 @@
 #include <array>
+#include <utility>
 
 #include "platform/ansi_text.h"
 #include "platform/handles.h"
@@ -9,28 +10,35 @@ namespace {
 
 // Well-known folders that a registry value must never be able to empty:
 // the machine's and the current user's, 32- and 64-bit variants alike.
-constexpr std::array<int, 20> kProtectedCsidls = {
-    0x0024,  // CSIDL_WINDOWS
-    0x0025,  // CSIDL_SYSTEM
-    0x0029,  // CSIDL_SYSTEMX86
-    0x0026,  // CSIDL_PROGRAM_FILES
-    0x002A,  // CSIDL_PROGRAM_FILESX86
-    0x002B,  // CSIDL_PROGRAM_FILES_COMMON
-    0x002C,  // CSIDL_PROGRAM_FILES_COMMONX86
-    0x0023,  // CSIDL_COMMON_APPDATA
-    0x0019,  // CSIDL_COMMON_DESKTOPDIRECTORY
-    0x002E,  // CSIDL_COMMON_DOCUMENTS
-    0x0016,  // CSIDL_COMMON_STARTMENU
-    0x0017,  // CSIDL_COMMON_PROGRAMS
-    0x0028,  // CSIDL_PROFILE
-    0x0010,  // CSIDL_DESKTOPDIRECTORY
-    0x0005,  // CSIDL_PERSONAL (documents)
-    0x000B,  // CSIDL_STARTMENU
-    0x0002,  // CSIDL_PROGRAMS
-    0x001A,  // CSIDL_APPDATA
-    0x001C,  // CSIDL_LOCAL_APPDATA
-    0x0020,  // CSIDL_INTERNET_CACHE
+// Without the core ones nothing can be judged safe: a guard that knew only
+// the drive roots emptied C:\WINDOWS when the shell could not be loaded.
+// The others may be absent (the x86 ones on 32-bit Windows).
+struct ProtectedCsidl {
+    int csidl;
+    bool core;
 };
+constexpr std::array<ProtectedCsidl, 20> kProtectedCsidls = {{
+    {0x0024, true},   // CSIDL_WINDOWS
+    {0x0025, true},   // CSIDL_SYSTEM
+    {0x0029, false},  // CSIDL_SYSTEMX86
+    {0x0026, true},   // CSIDL_PROGRAM_FILES
+    {0x002A, false},  // CSIDL_PROGRAM_FILESX86
+    {0x002B, false},  // CSIDL_PROGRAM_FILES_COMMON
+    {0x002C, false},  // CSIDL_PROGRAM_FILES_COMMONX86
+    {0x0023, true},   // CSIDL_COMMON_APPDATA
+    {0x0019, false},  // CSIDL_COMMON_DESKTOPDIRECTORY
+    {0x002E, false},  // CSIDL_COMMON_DOCUMENTS
+    {0x0016, false},  // CSIDL_COMMON_STARTMENU
+    {0x0017, false},  // CSIDL_COMMON_PROGRAMS
+    {0x0028, true},   // CSIDL_PROFILE
+    {0x0010, true},   // CSIDL_DESKTOPDIRECTORY
+    {0x0005, false},  // CSIDL_PERSONAL (documents)
+    {0x000B, true},   // CSIDL_STARTMENU
+    {0x0002, true},   // CSIDL_PROGRAMS
+    {0x001A, true},   // CSIDL_APPDATA
+    {0x001C, false},  // CSIDL_LOCAL_APPDATA
+    {0x0020, false},  // CSIDL_INTERNET_CACHE
+}};
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -88,8 +96,41 @@ bool IsForeignName(Platform& os, const std::string& name) {
     return name.find_first_not_of(". ") == std::string::npos || HoldsSingleByte(os, name, "\\/");
 }
 
-// Empties `folder` (which ends with a backslash). Entries that cannot be
-// removed stay, and so do the folders above them.
+bool IsPlainFolder(std::uint32_t attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES_VALUE &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY_BIT) != 0 &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT_BIT) == 0;
+}
+
+// Holds the folder at `path` (no trailing backslash) so that it cannot be
+// renamed, replaced or removed while it is emptied: every path below it then
+// stays what was checked. Invalid unless what is held is a plain folder, by
+// handle (Windows opens a link itself) and by path (Wine 8 opens a Unix
+// symbolic link's target, but lists the link as a reparse point).
+unique_hfile HoldPlainFolder(Platform& os, const std::string& path) {
+    unique_hfile held(os, os.OpenFolderToHold(path));
+    if (held && (!IsPlainFolder(os.HeldAttributesOf(held.get())) ||
+                 !IsPlainFolder(os.FileAttributesOf(path)))) {
+        held.reset();
+    }
+    return held;
+}
+
+void EmptyTree(Platform& os, const std::string& folder);
+
+// Empties and removes the held folder `path`.
+void RemoveHeldFolder(Platform& os, unique_hfile held, const std::string& path,
+                      const std::string& folder) {
+    EmptyTree(os, folder);
+    // Still held, so the path still names this folder and no link put in its place.
+    os.ChangeFileAttributes(path, FILE_ATTRIBUTE_NORMAL_VALUE);
+    // RemoveDirectoryA needs the delete access that the hold denies to all.
+    held.reset();
+    os.RemoveEmptyDirectory(path);
+}
+
+// Empties `folder` (which ends with a backslash and is held by the caller).
+// Entries that cannot be removed stay, and so do the folders above them.
 void EmptyTree(Platform& os, const std::string& folder) {
     FindEntry entry;
     const unique_hfind find(os, os.FindFirstEntry(folder + "*.*", &entry));
@@ -97,14 +138,20 @@ void EmptyTree(Platform& os, const std::string& folder) {
     do {
         if (IsForeignName(os, entry.name)) continue;
         const std::string full = folder + entry.name;
-        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY_BIT) != 0) {
-            // A folder link is removed as a link and never entered: its
-            // target lies outside the tree being removed.
-            if ((entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT_BIT) == 0) {
-                EmptyTree(os, WithTrailingBackslash(os, full));
+        const bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_BIT) != 0;
+        if ((entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT_BIT) != 0) {
+            // A link goes as a link, never entered, its attributes untouched:
+            // SetFileAttributesA would reach through it to its target.
+            if (isFolder) {
+                os.RemoveEmptyDirectory(full);
+            } else {
+                os.RemoveFile(full);
             }
-            os.ChangeFileAttributes(full, FILE_ATTRIBUTE_NORMAL_VALUE);
-            os.RemoveEmptyDirectory(full);
+        } else if (isFolder) {
+            // Listed as a plain folder, but another process may have put a link
+            // in its place since: only a folder that holds as plain is entered.
+            unique_hfile held = HoldPlainFolder(os, full);
+            if (held) RemoveHeldFolder(os, std::move(held), full, WithTrailingBackslash(os, full));
         } else {
             os.ChangeFileAttributes(full, FILE_ATTRIBUTE_NORMAL_VALUE);
             os.RemoveFile(full);
@@ -112,12 +159,31 @@ void EmptyTree(Platform& os, const std::string& folder) {
     } while (os.FindNextEntry(find.get(), &entry));
 }
 
+// Holds the folder that `path` names, then asks the guard about it, so that
+// the verdict holds for what is emptied. *folder receives the normalised
+// path; invalid when the folder cannot be held or is refused.
+unique_hfile HoldRemovableFolder(Platform& os, const std::string& path, std::string* folder) {
+    // The guard refuses these anyway; a network path is then not even opened.
+    if (!IsDriveAbsolute(path)) return unique_hfile();
+    const std::string full = os.FullPathOf(path);
+    if (full.empty()) return unique_hfile();
+    const std::string expected = WithTrailingBackslash(os, full);
+    unique_hfile held = HoldPlainFolder(
+        os, expected.size() > 3 ? expected.substr(0, expected.size() - 1) : expected);
+    if (!held || CheckRemovableFolder(os, path, folder) != FolderRefusal::kAllowed ||
+        *folder != expected) {
+        return unique_hfile();
+    }
+    return held;
+}
+
 }  // namespace
 
 std::vector<std::string> ProtectedFolders(Platform& os) {
     std::vector<std::string> folders;
-    for (const int csidl : kProtectedCsidls) {
-        const std::string path = os.SpecialFolderPath(csidl);
+    for (const ProtectedCsidl& known : kProtectedCsidls) {
+        const std::string path = os.SpecialFolderPath(known.csidl);
+        if (path.empty() && known.core) return {};
         if (path.empty()) continue;
         const std::string full = os.FullPathOf(path);
         const std::string folder = WithTrailingBackslash(os, full.empty() ? path : full);
@@ -148,7 +214,9 @@ FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path,
     if (folder.size() <= 3) return FolderRefusal::kDriveRoot;
     if (HasShortNameAlias(folder)) return FolderRefusal::kShortNameAlias;
     if (ReachedThroughLink(os, folder)) return FolderRefusal::kReachedThroughLink;
-    for (const std::string& keep : ProtectedFolders(os)) {
+    const std::vector<std::string> protectedFolders = ProtectedFolders(os);
+    if (protectedFolders.empty()) return FolderRefusal::kCoreFolderUnknown;
+    for (const std::string& keep : protectedFolders) {
         if (ContainsOrEquals(os, folder, keep)) return FolderRefusal::kProtectedFolder;
     }
     *normalised = folder;
@@ -157,22 +225,17 @@ FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path,
 
 void DeleteFolderContents(Platform& os, const std::string& path) {
     std::string folder;
-    if (CheckRemovableFolder(os, path, &folder) != FolderRefusal::kAllowed) return;
-    if (!FolderExists(os, folder)) return;
-    EmptyTree(os, folder);
+    const unique_hfile held = HoldRemovableFolder(os, path, &folder);
+    if (held) EmptyTree(os, folder);
 }
 
 void RemoveFolder(Platform& os, const std::string& path) {
     if (!FolderExists(os, path)) return;
     std::string folder;
     // The same refusals hold for the folder itself: an empty protected
-    // folder must not go either. The verdict also covers its contents:
-    // DeleteFolderContents would repeat this very check on this very path,
-    // and the check asks the shell for twenty folders each time.
-    if (CheckRemovableFolder(os, path, &folder) != FolderRefusal::kAllowed) return;
-    if (FolderExists(os, folder)) EmptyTree(os, folder);
-    os.ChangeFileAttributes(path, FILE_ATTRIBUTE_NORMAL_VALUE);
-    os.RemoveEmptyDirectory(path);
+    // folder must not go either.
+    unique_hfile held = HoldRemovableFolder(os, path, &folder);
+    if (held) RemoveHeldFolder(os, std::move(held), path, folder);
 }
 
 }  // namespace nuben

@@ -61,6 +61,9 @@ public:
     virtual std::string ReadFileBytes(const std::string& path) = 0;
     // Keeps `path` open without sharing until the returned token is released.
     virtual std::shared_ptr<void> HoldOpen(const std::string& path) = 0;
+    // MoveFileA(from, to) as another program would call it (share modes are
+    // checked per handle, so this process's own handles count as another's).
+    virtual bool MoveEntry(const std::string& from, const std::string& to) = 0;
 
     // --- Resources and processes.
 

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "contract_env.h"
 #include "fake_platform.h"
@@ -21,6 +23,20 @@ class FakeEnv final : public ContractEnv {
 public:
     FakeEnv() : fake_(std::make_shared<fake::FakePlatform>()) {
         fake_->AddResource(kPayloadModule, "EXE", kPayloadName, PayloadBytes());
+        // The folder guard refuses everything on a machine without these.
+        const std::string user = "C:\\Users\\user";
+        for (const auto& folder :
+             std::vector<std::pair<int, std::string>>{{0x24, "C:\\WINDOWS"},
+                                                      {0x25, "C:\\WINDOWS\\system32"},
+                                                      {0x26, "C:\\Program Files"},
+                                                      {0x23, "C:\\ProgramData"},
+                                                      {0x28, user},
+                                                      {0x10, user + "\\Desktop"},
+                                                      {0x0B, user + "\\Start Menu"},
+                                                      {0x02, user + "\\Start Menu\\Programs"},
+                                                      {0x1A, user + "\\AppData"}}) {
+            fake_->SetSpecialFolder(folder.first, folder.second);
+        }
     }
 
     Platform& os() override { return *fake_; }
@@ -75,6 +91,10 @@ public:
             owner->Release(*held);
             delete held;
         });
+    }
+
+    bool MoveEntry(const std::string& from, const std::string& to) override {
+        return fake_->MoveEntry(from, to);
     }
 
     ModuleHandle ModuleWithPayload() override { return kPayloadModule; }

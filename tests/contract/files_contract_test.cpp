@@ -17,6 +17,7 @@ constexpr std::uint32_t kHidden = 0x2;
 constexpr std::uint32_t kSystem = 0x4;
 constexpr std::uint32_t kDirectory = 0x10;
 constexpr std::uint32_t kNormal = 0x80;
+constexpr std::uint32_t kReparsePoint = 0x400;
 
 class FileSemanticsContract : public ::testing::Test {
 protected:
@@ -73,6 +74,31 @@ TEST_F(FileSemanticsContract, OnlyAnEmptyFolderIsRemoved) {
     EXPECT_TRUE(os_.RemoveEmptyDirectory(dir_ + "hidden"));  // hidden alone does not stop it
     EXPECT_FALSE(os_.RemoveEmptyDirectory(dir_ + "ro"));
     EXPECT_FALSE(os_.RemoveFile(dir_ + "full"));  // a folder is not a file
+}
+
+// The folder walk holds each folder while it empties it: held, the folder
+// can be neither renamed (nor so replaced by a link) nor removed, while
+// what is in it can be listed and removed; released, it goes.
+TEST_F(FileSemanticsContract, AHeldFolderStaysWhereItIsWhileItsEntriesGo) {
+    env_.MakeFolder(dir_ + "held\\sub");
+    env_.MakeFile(dir_ + "held\\f.txt", "f", kReadOnly);
+    EXPECT_EQ(kInvalidHandle, os_.OpenFolderToHold(dir_ + "missing"));
+    const FileHandle held = os_.OpenFolderToHold(dir_ + "held");
+    ASSERT_NE(kInvalidHandle, held) << env_.name();
+    EXPECT_EQ(kDirectory, os_.HeldAttributesOf(held) & (kDirectory | kReparsePoint));
+    FindEntry entry;
+    const FindHandle find = os_.FindFirstEntry(dir_ + "held\\*.*", &entry);
+    EXPECT_NE(kInvalidHandle, find) << "listed while held";
+    if (find != kInvalidHandle) os_.CloseFind(find);
+    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "held\\f.txt", kNormal));
+    EXPECT_TRUE(os_.RemoveFile(dir_ + "held\\f.txt"));
+    EXPECT_TRUE(os_.RemoveEmptyDirectory(dir_ + "held\\sub"));
+    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "held", kNormal));
+    EXPECT_FALSE(env_.MoveEntry(dir_ + "held", dir_ + "moved")) << env_.name();
+    EXPECT_FALSE(os_.RemoveEmptyDirectory(dir_ + "held")) << env_.name();
+    EXPECT_TRUE(os_.CloseFile(held));
+    EXPECT_TRUE(env_.MoveEntry(dir_ + "held", dir_ + "moved"));
+    EXPECT_TRUE(os_.RemoveEmptyDirectory(dir_ + "moved"));
 }
 
 TEST_F(FileSemanticsContract, EnumerationShowsDotsFirstAndEveryHiddenOrSystemEntry) {

@@ -309,6 +309,10 @@ class Win32Env final : public ContractEnv {
         return std::shared_ptr<void>(handle, [](void* h) { CloseHandle(h); });
     }
 
+    bool MoveEntry(const std::string& from, const std::string& to) override {
+        return MoveFileA(from.c_str(), to.c_str()) != FALSE;
+    }
+
     // This test binary embeds the payload (contract_payload.rc).
     ModuleHandle ModuleWithPayload() override {
         return reinterpret_cast<ModuleHandle>(GetModuleHandleA(nullptr));

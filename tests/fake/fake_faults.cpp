@@ -63,6 +63,8 @@ std::vector<OddData> FakePlatform::OddDataFor(const std::string& operation) {
     if (operation == "FindResourceIn") return {O::kGarbage};
     // A count far beyond any real one.
     if (operation == "CountJobProcesses") return {O::kHuge};
+    // A file taken for a folder, or a folder for a file.
+    if (operation == "HeldAttributesOf") return {O::kWrongType};
     // A short write that still reports success.
     if (operation == "WriteToFile") return {O::kEmpty, O::kOneByte};
     return {};

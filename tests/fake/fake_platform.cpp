@@ -796,6 +796,20 @@ void FakePlatform::Release(int token) {
     holds_.erase(it);
 }
 
+bool FakePlatform::MoveEntry(const std::string& from, const std::string& to) {
+    const Located source = Locate(from, false);
+    const Located target = Locate(to, false);
+    if (!source.node || !source.parent || !target.valid || target.node ||
+        source.node->openCount > 0 || source.node->holdCount > 0) {
+        return false;
+    }
+    source.parent->children.erase(Fold(source.name));
+    source.node->name = target.name;
+    source.node->parent = target.parent.get();
+    target.parent->children[Fold(target.name)] = source.node;
+    return true;
+}
+
 void FakePlatform::SetCurrentDirectoryTo(const std::string& path) {
     std::string full = Normalise(path);
     if (full.size() > 3 && EndsWithBackslash(full)) full.pop_back();
@@ -852,7 +866,8 @@ std::uint32_t FakePlatform::FileAttributesOf(const std::string& path) {
 
 bool FakePlatform::ChangeFileAttributes(const std::string& path, std::uint32_t attributes) {
     const CallPlan plan = Enter("ChangeFileAttributes", path);
-    const Located at = Locate(path, false);
+    // Not opened as a reparse point: a link's target takes the change.
+    const Located at = Locate(path, true);
     bool ok = false;
     if (!plan.fail && !Injected("ChangeFileAttributes", at.full) && at.node) {
         at.node->attributes =
@@ -941,6 +956,7 @@ bool FakePlatform::RemoveEmptyDirectory(const std::string& path) {
     bool ok = false;
     if (!plan.fail && !Injected("RemoveEmptyDirectory", at.full) && at.node && at.parent &&
         at.node->IsFolder() && (at.node->attributes & ATTR_READONLY) == 0 &&
+        at.node->openCount == 0 && at.node->holdCount == 0 &&
         (!at.node->linkTarget.empty() || at.node->children.empty())) {
         // A link goes as a link; its target keeps its contents.
         at.parent->children.erase(Fold(at.name));
@@ -1014,10 +1030,36 @@ bool FakePlatform::CloseFile(FileHandle file) {
         Log("CloseFile " + Hex(file) + " -> invalid");
         return false;
     }
-    --handle->file->openCount;
+    --(handle->folderHold ? handle->file->holdCount : handle->file->openCount);
     Log("CloseFile " + handle->path + (plan.fail ? " -> fail" : ""));
     handles_.erase(file);  // gone even when the close reports failure
     return !plan.fail;
+}
+
+// As Windows does, a link is held itself, not its target.
+FileHandle FakePlatform::OpenFolderToHold(const std::string& path) {
+    const CallPlan plan = Enter("OpenFolderToHold", path);
+    const Located at = Locate(path, false);
+    const bool ok =
+        !plan.fail && !Injected("OpenFolderToHold", at.full) && at.node && at.node->openCount == 0;
+    Log("HoldFolder " + at.full + (ok ? " -> ok" : " -> fail"));
+    if (!ok) return kInvalidHandle;
+    ++at.node->holdCount;
+    Handle handle;
+    handle.kind = kFile;
+    handle.file = at.node;
+    handle.folderHold = true;
+    handle.path = at.full;
+    return NewHandle(std::move(handle));
+}
+
+std::uint32_t FakePlatform::HeldAttributesOf(FileHandle file) {
+    Handle* handle = HandleOf(file, kFile);
+    const CallPlan plan = Enter("HeldAttributesOf", handle == nullptr ? Hex(file) : handle->path);
+    if (plan.fail || handle == nullptr) return INVALID_FILE_ATTRIBUTES_VALUE;
+    MarkAnswered(plan);
+    const std::uint32_t attributes = ReportedAttributes(*handle->file);
+    return plan.odd ? attributes ^ ATTR_DIRECTORY : attributes;
 }
 
 std::string FakePlatform::TempFolderPath() {

@@ -150,6 +150,10 @@ public:
     // Keeps a file open elsewhere, without sharing, until Release(token).
     int HoldOpen(const std::string& path);
     void Release(int token);
+    // Another process's MoveFileA (a link itself is moved): false, and
+    // nothing changes, when `from` is missing or open without sharing delete
+    // (HoldOpen, OpenFolderToHold) or `to` exists.
+    bool MoveEntry(const std::string& from, const std::string& to);
     std::string CurrentDirectory() const { return cwd_; }
     void SetCurrentDirectoryTo(const std::string& path);
     // Every entry below the roots with its attributes and size, one a line:
@@ -282,6 +286,8 @@ public:
     bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
                      std::uint32_t* written) override;
     bool CloseFile(FileHandle file) override;
+    FileHandle OpenFolderToHold(const std::string& path) override;
+    std::uint32_t HeldAttributesOf(FileHandle file) override;
     std::string TempFolderPath() override;
     bool ChangeCurrentDirectory(const std::string& path) override;
     std::string FullPathOf(const std::string& path) override;
@@ -340,6 +346,7 @@ private:
         std::map<std::string, std::shared_ptr<FsNode>> children;  // by folded name
         std::string linkTarget;  // folder links only
         int openCount = 0;       // open without sharing (handles and holds)
+        int holdCount = 0;       // held by OpenFolderToHold: all but delete shared
         bool IsFolder() const { return (attributes & ATTR_DIRECTORY) != 0; }
     };
     enum HandleKind { kKey, kFile, kFind, kProcess, kThread, kResource, kJob };
@@ -348,6 +355,7 @@ private:
         std::shared_ptr<KeyNode> key;
         std::uint32_t access = 0;
         std::shared_ptr<FsNode> file;
+        bool folderHold = false;  // from OpenFolderToHold
         std::string path;
         std::vector<FindEntry> entries;
         std::size_t next = 0;

@@ -143,6 +143,7 @@ TEST_F(FolderRemovalTest, AFolderBelowAWellKnownOneIsRemoved) {
 }
 
 TEST_F(FolderRemovalTest, AFolderLinkInsideTheTreeGoesAsALinkAndItsTargetStays) {
+    os.MakeFolder("C:\\Shared", fake::ATTR_READONLY);
     os.MakeFile("C:\\Shared\\precious.doc", "precious");
     os.MakeFile("C:\\Shared\\sub\\more.doc", "more");
     os.MakeFolderLink(kApp + "\\data\\shared", "C:\\Shared");
@@ -150,8 +151,44 @@ TEST_F(FolderRemovalTest, AFolderLinkInsideTheTreeGoesAsALinkAndItsTargetStays) 
     EXPECT_FALSE(os.Exists(kApp));
     EXPECT_EQ("precious", os.FileBytes("C:\\Shared\\precious.doc"));
     EXPECT_EQ("more", os.FileBytes("C:\\Shared\\sub\\more.doc"));
+    EXPECT_EQ(fake::ATTR_READONLY, os.AttributesAt("C:\\Shared") & fake::ATTR_READONLY)
+        << "attributes reset through the link";
     for (const std::string& line : os.EventsOf({"FindFirst"})) {
         EXPECT_EQ(std::string::npos, line.find("shared\\")) << "entered the link: " << line;
+    }
+}
+
+// Another process of the user tries to swap a folder for a link while the
+// walk is busy elsewhere: at the listing of "data" (before "zlater" is
+// reached) the swap succeeds and the link is left alone, never entered; at
+// the listing of "zlater" itself the folder is held and the swap fails.
+TEST_F(FolderRemovalTest, AFolderSwappedForALinkMidWalkIsNotEnteredAndAHeldOneCannotBe) {
+    struct Case {
+        std::string swapAt;  // the listing during which the swap is tried
+        bool swapped;
+    };
+    for (const Case& c : {Case{kApp + "\\data\\*.*", true}, Case{kApp + "\\zlater\\*.*", false}}) {
+        fake::FakePlatform machine;
+        FurnishTypicalMachine(machine);
+        machine.MakeFile(kApp + "\\data\\big.dat", "big");
+        machine.MakeFile(kApp + "\\zlater\\own.txt", "own");
+        machine.MakeFile("C:\\Shared\\precious.doc", "precious");
+        bool swapped = false;
+        machine.OnEveryCall([&](const fake::CallRecord& call) {
+            if (call.operation != "FindFirstEntry" || call.subject != c.swapAt || swapped) return;
+            swapped = machine.MoveEntry(kApp + "\\zlater", "C:\\moved");
+            if (swapped) machine.MakeFolderLink(kApp + "\\zlater", "C:\\Shared");
+        });
+        RemoveFolder(machine, kApp);
+        EXPECT_EQ(c.swapped, swapped) << c.swapAt;
+        EXPECT_EQ("precious", machine.FileBytes("C:\\Shared\\precious.doc")) << c.swapAt;
+        EXPECT_FALSE(machine.Exists(kApp + "\\data")) << c.swapAt;
+        EXPECT_EQ(c.swapped, machine.Exists(kApp + "\\zlater")) << "a swapped-in link stays";
+        for (const std::string& line :
+             machine.EventsOf({"FindFirst", "RemoveFile", "SetAttributes"})) {
+            EXPECT_FALSE(c.swapped && line.find("zlater\\") != std::string::npos) << line;
+        }
+        EXPECT_EQ(0u, machine.OpenHandleCount());
     }
 }
 
@@ -240,7 +277,7 @@ TEST_F(FolderRemovalTest, WhatLooksLikeAShortAliasIsRefused) {
 
 // Windows folds every letter of a file name, not only A to Z: a profile
 // named in Cyrillic or full-width letters is the same folder in any case.
-class FoldedNamesTest : public MachineTest {};
+class FoldedNamesTest : public FurnishedMachineTest {};
 
 TEST_F(FoldedNamesTest, AWellKnownFolderNamedInDoubleByteLettersIsRefusedInAnyCase) {
     const std::string ivan = "\xAC\xAA\xAC\xD3\xAC\xD1\xAC\xDF";   // "Иван" in code page 949

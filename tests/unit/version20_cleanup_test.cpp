@@ -176,8 +176,37 @@ TEST_F(RemoveVersion20Test, ASpecialFolderWithoutAPathGetsNoNameAppended) {
     }
     EXPECT_TRUE(os.Exists(kShortcut));
     EXPECT_TRUE(os.Exists(kGroup));
-    EXPECT_FALSE(os.Exists(kApp)) << "the rest still ran";
-    EXPECT_FALSE(os.KeyExists(HKLM, kV20Key));
+    EXPECT_TRUE(os.Exists(kApp + "\\app.exe")) << "the folder guard cannot judge without them";
+    EXPECT_FALSE(os.KeyExists(HKLM, kV20Key)) << "the rest still ran";
+}
+
+// The guard fails closed: without any one of the core well-known folders
+// (as when the shell cannot be loaded) no folder is emptied, not even one
+// that only names the Windows folder; the registry records still go.
+TEST_F(RemoveVersion20Test, WithoutACoreWellKnownFolderNothingIsEmptied) {
+    os.SetText(HKLM, kProductKey, "InstallPath", kWindows);
+    for (const int csidl : {0x24, 0x25, 0x26, 0x28, 0x10, 0x0B, 0x02, 0x1A, 0x23}) {
+        fake::FakePlatform machine;
+        FurnishTypicalMachine(machine);
+        machine.SetText(HKLM, kProductKey, "InstallPath", kApp);
+        machine.CreateKey(HKLM, kV20Key);
+        machine.MakeFile(kApp + "\\app.exe", "exe");
+        machine.MakeFile(kGroup + "\\누벤.lnk", "lnk");
+        machine.FailWhen("SpecialFolderPath", [csidl](const std::string& subject) {
+            return subject == std::to_string(csidl);
+        });
+        GlobalState state(machine);
+        RemoveVersion20(state);
+        EXPECT_TRUE(machine.EventsOf({"RemoveDir"}).empty()) << "CSIDL " << csidl;
+        EXPECT_TRUE(machine.Exists(kApp + "\\app.exe")) << "CSIDL " << csidl;
+        EXPECT_TRUE(machine.Exists(kGroup + "\\누벤.lnk")) << "CSIDL " << csidl;
+        EXPECT_FALSE(machine.KeyExists(HKLM, kV20Key)) << "CSIDL " << csidl;
+    }
+    os.FailWhen("SpecialFolderPath", [](const std::string&) { return true; });
+    const std::string before = os.FileSnapshot();
+    RemoveVersion20(g);
+    EXPECT_EQ(before, os.FileSnapshot());
+    EXPECT_FALSE(os.KeyExists(HKLM, kProductKey));
 }
 
 TEST_F(RemoveVersion20Test, AProductKeyThatCannotBeOpenedFullyIsStillDeletedWhenALeaf) {

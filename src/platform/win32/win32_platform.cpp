@@ -235,6 +235,21 @@ bool Win32Platform::CloseFile(FileHandle file) {
     return CloseHandle(ToHandle(file)) != FALSE;
 }
 
+FileHandle Win32Platform::OpenFolderToHold(const std::string& path) {
+    // No FILE_SHARE_DELETE: that is what keeps the folder from being renamed or removed.
+    HANDLE folder =
+        CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return FromPointer(folder);  // INVALID_HANDLE_VALUE is kInvalidHandle
+}
+
+std::uint32_t Win32Platform::HeldAttributesOf(FileHandle file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(ToHandle(file), &info)) return INVALID_FILE_ATTRIBUTES;
+    return info.dwFileAttributes;
+}
+
 std::string Win32Platform::TempFolderPath() {
     // Zero-filled, and read only up to the first NUL: a failed call leaves "".
     char buffer[MAX_PATH] = {};

@@ -36,6 +36,8 @@ class Win32Platform final : public Platform {
     bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
                      std::uint32_t* written) override;
     bool CloseFile(FileHandle file) override;
+    FileHandle OpenFolderToHold(const std::string& path) override;
+    std::uint32_t HeldAttributesOf(FileHandle file) override;
     std::string TempFolderPath() override;
     bool ChangeCurrentDirectory(const std::string& path) override;
     std::string FullPathOf(const std::string& path) override;
