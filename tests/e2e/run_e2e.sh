@@ -51,6 +51,8 @@ CASES=(
     "v20-accepted case_v20_accepted"
     "v20-locked-file case_v20_locked_file"
     "v20-folder-link case_v20_folder_link"
+    "v20-group-swap-race case_v20_group_swap_race"
+    "v20-no-shell32 case_v20_no_shell32"
     "v20-installpath-dword case_v20_installpath_not_text"
     'v20-installpath-root case_v20_hostile root C:\'
     'v20-installpath-root-dot case_v20_hostile root-dot C:\.'

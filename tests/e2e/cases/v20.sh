@@ -150,3 +150,62 @@ EOF
     check_delivered
     case_end
 }
+
+# Another program of the user swaps a folder of the Start-menu group for a
+# link to the user's own files while the bootstrapper (elevated, as Wine
+# runs everything) is busy in a big folder listed before it. Wine lists in
+# name order: "가이드" comes before "예제". No file behind the link is lost;
+# the link stays, with the group holding it; all else goes.
+V20_BIG_FILES=1000
+case_v20_group_swap_race() {
+    case_begin v20-group-swap-race
+    install_v20
+    local group big later canaries i
+    group="$(expand_paths '{programs}\누벤 2.0')"
+    big="$group\\가이드" later="$group\\예제" canaries='C:\canaries'
+    mkdir -p "$(unixpath "$big")" "$(unixpath "$later")/하위" "$(unixpath "$canaries")"
+    for i in $(seq "$V20_BIG_FILES"); do : >"$(unixpath "$big")/$i.txt"; done
+    for i in $(seq 50); do printf 'canary\n' >"$(unixpath "$canaries")/$i.txt"; done
+    printf 'shortcut\n' | tee "$(unixpath "$later")/예제.lnk" >"$(unixpath "$later")/하위/설명.lnk"
+    reg_state "$E2E_CASE_DIR/reg-before.txt"
+    local kept  # named before the swap: snap_path resolves links
+    kept="$(printf '%s\n' "$(snap_path "$group")" "$(snap_path "$later")")"
+    race_swap_for_link "$big" "$later" "$canaries"
+    run_setup "$SETUP_EXE" yes
+    local left lost
+    left="$(sed -n 's/^swapped left=//p' "$E2E_CASE_DIR/racer.log" 2>/dev/null)"
+    check "the racer swapped while files were left in the big folder ($(cat "$E2E_CASE_DIR/racer.log" 2>/dev/null))" \
+        test "${left:-0}" -gt 0
+    lost=$((50 - $(find "$(unixpath "$canaries")" -type f 2>/dev/null | wc -l)))
+    check_eq "canaries lost" 0 "$lost"
+    check_removed "entries removed" \
+        "$(mapfile -t p < <(V20_REMOVED_PATHS); entries_under "${p[@]}" | grep -Fxv -f <(printf '%s\n' "$kept"))"
+    check_registry "${V20_KEYS_GONE[@]}"
+    check_delivered
+    case_end
+}
+
+# Without shell32 the shell names no folder; the guard, not knowing the
+# well-known ones, refuses every folder, so an InstallPath naming the
+# Windows folder deletes nothing there; the registry records still go.
+# The product's windows come up first: Wine's desktop process, started
+# with the first window, does not run without shell32 (the question box
+# then never shows).
+case_v20_no_shell32() {
+    case_begin v20-no-shell32
+    fx >/dev/null <<EOF2
+regset|$UNINSTALL_KEY\\누벤 2.0|DisplayName|REG_SZ|text:누벤 2.0
+regset|HKLM\\SOFTWARE\\NU-BEN|InstallPath|REG_SZ|text:$(expand_paths '{windows}')
+EOF2
+    reg_state "$E2E_CASE_DIR/reg-before.txt"
+    start_product_windows
+    E2E_DLL_OVERRIDES="shell32=d"
+    run_setup "$SETUP_EXE" yes
+    check_box_count 1
+    check "canary C:\\e2e-canary.txt still there" test -f "$E2E_C/e2e-canary.txt"
+    check_eq "entries under C:\\windows removed" 0 "$(removed_entries | grep -c '^C:/windows/' || true)"
+    check_removed "entries removed" ""
+    check_registry "${V20_KEYS_GONE[@]}"
+    check_delivered
+    case_end
+}

@@ -19,6 +19,7 @@ E2E_C=""          # drive C: of the case's prefix
 E2E_SESSION_HOME=""
 E2E_BG_PIDS=()
 E2E_NO_DISPLAY=""
+E2E_DLL_OVERRIDES=""
 
 # shellcheck source=../../../scripts/lib/wine.sh
 source "$E2E_ROOT/scripts/lib/wine.sh"
@@ -118,6 +119,7 @@ case_begin() {
     E2E_CASE_DIR="$E2E_RUN/cases/$1"
     E2E_BG_PIDS=()
     E2E_NO_DISPLAY=""
+    E2E_DLL_OVERRIDES=""  # more WINEDLLOVERRIDES for the bootstrapper's run
     E2E_CASE_T0="$(e2e_now)"
     mkdir -p "$E2E_CASE_DIR"
     nuben_wine_prefix_clone "$E2E_CASE_DIR/prefix" 2>>"$E2E_CASE_DIR/wine-stderr.txt" ||
@@ -219,7 +221,8 @@ run_setup() {
     (
         cd "$E2E_C/e2e" || exit
         if [ -n "${E2E_NO_DISPLAY:-}" ]; then unset DISPLAY; fi
-        WINEDEBUG=trace+relay timeout 120 wine 'C:\e2e\e2e_boxbot.exe' \
+        WINEDLLOVERRIDES="$WINEDLLOVERRIDES${E2E_DLL_OVERRIDES:+;$E2E_DLL_OVERRIDES}" \
+            WINEDEBUG=trace+relay timeout 120 wine 'C:\e2e\e2e_boxbot.exe' \
             --log 'C:\e2e\boxbot.log' --run "C:\\e2e\\$exe" --answers "$answers" --timeout 60 \
             >"$E2E_CASE_DIR/boxbot.out" 2>"$E2E_CASE_DIR/relay.txt" </dev/null
     ) || true
@@ -295,6 +298,38 @@ hold_file() {
         sleep 0.1
     done
     fail "could not hold $1 open"
+}
+
+# race_swap_for_link <watched folder> <victim folder> <link target>: in the
+# background, as another program of the user would, waits until the
+# watched folder (holding files) starts losing them, then at once replaces
+# the victim folder with a symbolic link to the target. A Linux process:
+# Wine's share modes do not hold it back. Windows paths; the victim must
+# lie on the case's own drive C:. Logs "swapped left=N" (files still in
+# the watched folder) or "missed" to racer.log.
+race_swap_for_link() {
+    local watched victim target c
+    watched="$(unixpath "$1")" victim="$(realpath -m "$(unixpath "$2")")" target="$(unixpath "$3")"
+    c="$(realpath -m "$E2E_C")"
+    case "$victim" in
+        "$c"/?*) ;;
+        *) fail "racer: $2 is not on the case's drive C:"; return ;;
+    esac
+    local log="$E2E_CASE_DIR/racer.log"
+    (
+        local full left i
+        full="$(find "$watched" -type f | wc -l)"
+        for i in $(seq 3000); do  # 150 s at most
+            left="$(find "$watched" -type f 2>/dev/null | wc -l)"
+            if [ "$left" -lt "$full" ]; then
+                rm -rf "$victim" && ln -s "$target" "$victim" && echo "swapped left=$left" >>"$log"
+                exit 0
+            fi
+            sleep 0.05
+        done
+        echo missed >>"$log"
+    ) &
+    E2E_BG_PIDS+=($!)
 }
 
 # snapshot <file>: every entry of drive C: and of the scratch home (which
