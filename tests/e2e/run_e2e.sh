@@ -52,7 +52,6 @@ CASES=(
     "v20-locked-file case_v20_locked_file"
     "v20-folder-link case_v20_folder_link"
     "v20-group-swap-race case_v20_group_swap_race"
-    "v20-no-shell32 case_v20_no_shell32"
     "v20-installpath-dword case_v20_installpath_not_text"
     'v20-installpath-root case_v20_hostile root C:\'
     'v20-installpath-root-dot case_v20_hostile root-dot C:\.'
@@ -61,6 +60,7 @@ CASES=(
     'v20-installpath-drive-relative case_v20_hostile drive-relative C:'
     'v20-installpath-windows case_v20_hostile windows {windows}'
     'v20-installpath-windows-trailing-dot case_v20_hostile windows-trailing-dot {windows}.'
+    'v20-installpath-windows-no-shell32 case_v20_hostile windows-no-shell32 {windows} shell32=d'
     'v20-installpath-program-files case_v20_hostile program-files {program_files}'
     'v20-installpath-profile case_v20_hostile profile {profile}'
     'v20-installpath-desktop case_v20_hostile desktop {desktop}'
