@@ -7,8 +7,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <utility>
-#include <vector>
 
 #include "contract_env.h"
 #include "fake_platform.h"
@@ -23,20 +21,10 @@ class FakeEnv final : public ContractEnv {
 public:
     FakeEnv() : fake_(std::make_shared<fake::FakePlatform>()) {
         fake_->AddResource(kPayloadModule, "EXE", kPayloadName, PayloadBytes());
-        // The folder guard refuses everything on a machine without these.
-        const std::string user = "C:\\Users\\user";
-        for (const auto& folder :
-             std::vector<std::pair<int, std::string>>{{0x24, "C:\\WINDOWS"},
-                                                      {0x25, "C:\\WINDOWS\\system32"},
-                                                      {0x26, "C:\\Program Files"},
-                                                      {0x23, "C:\\ProgramData"},
-                                                      {0x28, user},
-                                                      {0x10, user + "\\Desktop"},
-                                                      {0x0B, user + "\\Start Menu"},
-                                                      {0x02, user + "\\Start Menu\\Programs"},
-                                                      {0x1A, user + "\\AppData"}}) {
-            fake_->SetSpecialFolder(folder.first, folder.second);
-        }
+        // The folder guard refuses everything on a machine without the core
+        // well-known folders; where they lie matters to no contract case.
+        for (const int csidl : {0x24, 0x25, 0x26, 0x23, 0x28, 0x10, 0x0B, 0x02, 0x1A})
+            fake_->SetSpecialFolder(csidl, "C:\\Shell\\" + std::to_string(csidl));
     }
 
     Platform& os() override { return *fake_; }

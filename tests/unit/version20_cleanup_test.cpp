@@ -192,9 +192,7 @@ TEST_F(RemoveVersion20Test, WithoutACoreWellKnownFolderNothingIsEmptied) {
         machine.CreateKey(HKLM, kV20Key);
         machine.MakeFile(kApp + "\\app.exe", "exe");
         machine.MakeFile(kGroup + "\\누벤.lnk", "lnk");
-        machine.FailWhen("SpecialFolderPath", [csidl](const std::string& subject) {
-            return subject == std::to_string(csidl);
-        });
+        machine.FailNext("SpecialFolderPath", std::to_string(csidl), -1);
         GlobalState state(machine);
         RemoveVersion20(state);
         EXPECT_TRUE(machine.EventsOf({"RemoveDir"}).empty()) << "CSIDL " << csidl;
@@ -202,7 +200,7 @@ TEST_F(RemoveVersion20Test, WithoutACoreWellKnownFolderNothingIsEmptied) {
         EXPECT_TRUE(machine.Exists(kGroup + "\\누벤.lnk")) << "CSIDL " << csidl;
         EXPECT_FALSE(machine.KeyExists(HKLM, kV20Key)) << "CSIDL " << csidl;
     }
-    os.FailWhen("SpecialFolderPath", [](const std::string&) { return true; });
+    os.FailNext("SpecialFolderPath", "", -1);
     const std::string before = os.FileSnapshot();
     RemoveVersion20(g);
     EXPECT_EQ(before, os.FileSnapshot());

@@ -164,7 +164,7 @@ EOF
 # runs everything) is busy in a big folder listed before it. Wine lists in
 # name order: "가이드" comes before "예제". No file behind the link is lost;
 # the link stays, with the group holding it; all else goes.
-V20_BIG_FILES=1000
+V20_BIG_FILES=500
 case_v20_group_swap_race() {
     case_begin v20-group-swap-race
     install_v20
