@@ -18,23 +18,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bench_clock.h"
 #include "platform/win32/win32_platform.h"
 #include "registry/registry.h"
 #include "u_Global/u_Global.h"
 
 namespace {
-
-double g_ticksPerMs = 0;
-
-LONGLONG Now() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
-
-double MsSince(LONGLONG from) {
-    return static_cast<double>(Now() - from) / g_ticksPerMs;
-}
 
 struct MemoryFigures {
     SIZE_T current = 0;
@@ -146,9 +135,6 @@ int MapImageCommand(const char* exe) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    g_ticksPerMs = static_cast<double>(f.QuadPart) / 1000.0;
     if (argc == 3 && std::strcmp(argv[1], "remove-folder") == 0) return RemoveFolderCommand(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "delete-key-tree") == 0) return DeleteKeyTreeCommand(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "deliver-memory") == 0)

@@ -21,19 +21,9 @@
 #include <cstring>
 #include <string>
 
+#include "bench_clock.h"
+
 namespace {
-
-double g_ticksPerMs = 0;
-
-LONGLONG Now() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
-
-double Ms(LONGLONG from, LONGLONG to) {
-    return static_cast<double>(to - from) / g_ticksPerMs;
-}
 
 // The previous run's installer may still be ending and hold the file.
 bool DeleteWithRetry(const char* path) {
@@ -150,9 +140,6 @@ const char* DashIsNone(const char* arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    g_ticksPerMs = static_cast<double>(f.QuadPart) / 1000.0;
     if (argc >= 6 && std::strcmp(argv[1], "run") == 0) {
         std::string command;
         for (int i = 5; i < argc; ++i) {
