@@ -1,90 +1,12 @@
-#include <array>
 #include <utility>
 
 #include "platform/ansi_text.h"
 #include "platform/handles.h"
+#include "u_Global/folder_guard.h"
 #include "u_Global/u_Global.h"
 
 namespace nuben {
 namespace {
-
-// Well-known folders that a registry value must never be able to empty:
-// the machine's and the current user's, 32- and 64-bit variants alike.
-// Without the core ones nothing can be judged safe: a guard that knew only
-// the drive roots emptied C:\WINDOWS when the shell could not be loaded.
-// The others may be absent (the x86 ones on 32-bit Windows).
-struct ProtectedCsidl {
-    int csidl;
-    bool core;
-};
-constexpr std::array<ProtectedCsidl, 20> kProtectedCsidls = {{
-    {0x0024, true},   // CSIDL_WINDOWS
-    {0x0025, true},   // CSIDL_SYSTEM
-    {0x0029, false},  // CSIDL_SYSTEMX86
-    {0x0026, true},   // CSIDL_PROGRAM_FILES
-    {0x002A, false},  // CSIDL_PROGRAM_FILESX86
-    {0x002B, false},  // CSIDL_PROGRAM_FILES_COMMON
-    {0x002C, false},  // CSIDL_PROGRAM_FILES_COMMONX86
-    {0x0023, true},   // CSIDL_COMMON_APPDATA
-    {0x0019, false},  // CSIDL_COMMON_DESKTOPDIRECTORY
-    {0x002E, false},  // CSIDL_COMMON_DOCUMENTS
-    {0x0016, false},  // CSIDL_COMMON_STARTMENU
-    {0x0017, false},  // CSIDL_COMMON_PROGRAMS
-    {0x0028, true},   // CSIDL_PROFILE
-    {0x0010, true},   // CSIDL_DESKTOPDIRECTORY
-    {0x0005, false},  // CSIDL_PERSONAL (documents)
-    {0x000B, true},   // CSIDL_STARTMENU
-    {0x0002, true},   // CSIDL_PROGRAMS
-    {0x001A, true},   // CSIDL_APPDATA
-    {0x001C, false},  // CSIDL_LOCAL_APPDATA
-    {0x0020, false},  // CSIDL_INTERNET_CACHE
-}};
-
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-// "X:\" followed by anything: the only form a folder to be emptied may take.
-bool IsDriveAbsolute(const std::string& path) {
-    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == ':' &&
-           (path[2] == '\\' || path[2] == '/');
-}
-
-// An element such as "PROGRA~1" may be the short alias of a protected folder,
-// and normalisation does not expand aliases of folders that do not exist.
-bool HasShortNameAlias(const std::string& path) {
-    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
-        if (path[i] == '~' && path[i + 1] >= '0' && path[i + 1] <= '9') return true;
-    }
-    return false;
-}
-
-// True when the folder or one above it is a folder link (junction, symbolic
-// link, mount point): its real place, and so what it holds, is elsewhere.
-bool ReachedThroughLink(Platform& os, const std::string& folder) {
-    for (std::size_t end = 3; end < folder.size(); ++end) {
-        if (folder[end] != '\\') continue;
-        const std::uint32_t attributes = os.FileAttributesOf(folder.substr(0, end));
-        if (attributes != INVALID_FILE_ATTRIBUTES_VALUE &&
-            (attributes & FILE_ATTRIBUTE_REPARSE_POINT_BIT) != 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool StartsWith(const std::string& text, const std::string& start) {
-    return text.size() >= start.size() && text.compare(0, start.size(), start) == 0;
-}
-
-// `outer` (with trailing backslash) is `inner` or one of the folders above it,
-// in any letter case: "C:\USERS\ИВАН\" names the profile "C:\Users\Иван\".
-bool ContainsOrEquals(Platform& os, const std::string& outer, const std::string& inner) {
-    if (StartsWith(AsciiUpper(inner), AsciiUpper(outer))) return true;
-    const std::string upperOuter = os.UpperCaseText(outer);
-    const std::string upperInner = os.UpperCaseText(inner);
-    // What cannot be compared cannot be cleared either.
-    if (upperOuter.empty() || upperInner.empty()) return true;
-    return StartsWith(upperInner, upperOuter);
-}
 
 // True for a name that is not one element of the folder it was listed in:
 // "." and "..", other runs of dots and blanks (they resolve to a parent), or
@@ -178,50 +100,6 @@ unique_hfile HoldRemovableFolder(Platform& os, const std::string& path, std::str
 }
 
 }  // namespace
-
-std::vector<std::string> ProtectedFolders(Platform& os) {
-    std::vector<std::string> folders;
-    for (const ProtectedCsidl& known : kProtectedCsidls) {
-        const std::string path = os.SpecialFolderPath(known.csidl);
-        if (path.empty() && known.core) return {};
-        if (path.empty()) continue;
-        const std::string full = os.FullPathOf(path);
-        const std::string folder = WithTrailingBackslash(os, full.empty() ? path : full);
-        folders.push_back(folder);
-        // A 32-bit program on 64-bit Windows is told "Program Files (x86)" for
-        // both Program Files folders; the native one needs the same protection.
-        const std::string x86 = " (x86)";
-        const std::size_t at = folder.find(x86 + "\\");
-        if (at != std::string::npos) {
-            folders.push_back(folder.substr(0, at) + folder.substr(at + x86.size()));
-        }
-    }
-    return folders;
-}
-
-FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path,
-                                   std::string* normalised) {
-    if (path.find(':') == std::string::npos) return FolderRefusal::kNoColon;
-    // "C:foo" and "C:" name a place relative to the drive's current folder,
-    // and "\\?\" or "\\.\" paths bypass normalisation: never guess.
-    if (!IsDriveAbsolute(path)) return FolderRefusal::kNotDriveAbsolute;
-    const std::string full = os.FullPathOf(path);
-    if (full.empty()) return FolderRefusal::kUnresolvable;
-    if (!IsDriveAbsolute(full)) return FolderRefusal::kNotDriveAbsolute;
-    const std::string folder = WithTrailingBackslash(os, full);
-    // Decided on the normalised form, so "C:\.", "C:\..\", "C:\foo\.." and
-    // trailing dots or blanks are the root they resolve to.
-    if (folder.size() <= 3) return FolderRefusal::kDriveRoot;
-    if (HasShortNameAlias(folder)) return FolderRefusal::kShortNameAlias;
-    if (ReachedThroughLink(os, folder)) return FolderRefusal::kReachedThroughLink;
-    const std::vector<std::string> protectedFolders = ProtectedFolders(os);
-    if (protectedFolders.empty()) return FolderRefusal::kCoreFolderUnknown;
-    for (const std::string& keep : protectedFolders) {
-        if (ContainsOrEquals(os, folder, keep)) return FolderRefusal::kProtectedFolder;
-    }
-    *normalised = folder;
-    return FolderRefusal::kAllowed;
-}
 
 void DeleteFolderContents(Platform& os, const std::string& path) {
     std::string folder;

@@ -64,26 +64,6 @@ bool IsExistingFile(Platform& os, const std::string& path);
 
 // --- Folder removal.
 
-// Why a folder may not be emptied; kAllowed when it may.
-enum class FolderRefusal {
-    kAllowed,
-    kNoColon,            // UNC paths and anything else without a drive
-    kNotDriveAbsolute,   // "C:foo", "C:", "\\?\C:\..." and the like
-    kUnresolvable,       // GetFullPathNameA failed
-    kDriveRoot,          // every spelling of "X:\"
-    kShortNameAlias,     // an element like "PROGRA~1" that may alias a protected folder
-    kReachedThroughLink, // the folder or one above it is a folder link
-    kProtectedFolder,    // a well-known folder or one above it
-    kCoreFolderUnknown,  // a core well-known folder yields no path
-};
-// The folders never to be emptied or removed, nor any folder above them:
-// normalised, each with a trailing backslash. Empty when one of the core
-// ones (Windows, system, Program Files, profile, desktop, Start menu and
-// programs, application data, common application data) yields no path.
-std::vector<std::string> ProtectedFolders(Platform& os);
-// Decides on the normalised form of `path`; *normalised receives it.
-FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path,
-                                   std::string* normalised);
 // Empties a folder tree, read-only, hidden and system entries included.
 // Refused paths are left alone, quietly; links are removed, never entered.
 // Each folder is held open while it is emptied, so that no other process can

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "contract_env.h"
+#include "u_Global/folder_guard.h"
 #include "u_Global/texts.h"
 #include "u_Global/u_Global.h"
 

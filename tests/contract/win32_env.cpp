@@ -17,6 +17,7 @@
 #include "../e2e/registry_tree.h"
 #include "contract_env.h"
 #include "platform/win32/win32_platform.h"
+#include "u_Global/folder_guard.h"
 #include "u_Global/u_Global.h"
 
 namespace nuben::contract {
@@ -374,7 +375,8 @@ class Win32Env final : public ContractEnv {
         } catch (const std::string&) {
         }
         os_.IsDbcsEnabled();
-        ProtectedFolders(os_);
+        std::string judged;
+        CheckRemovableFolder(os_, "C:\\NuBenContractSettle", &judged);
 
         const std::string marker = os_.TempFolderPath() + "NuBenContract_settle_" +
                                    std::to_string(GetCurrentProcessId()) + ".txt";

@@ -9,6 +9,7 @@
 #include "fake_platform.h"
 #include "fuzz_input.h"
 #include "fuzz_machine.h"
+#include "u_Global/folder_guard.h"
 #include "text_rules.h"
 #include "u_Global/u_Global.h"
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "machine.h"
+#include "u_Global/folder_guard.h"
 
 namespace nuben::test {
 namespace {

@@ -1,0 +1,40 @@
+// The folder guard: the policy that decides whether a folder named by a
+// registry value may be emptied and removed. Its interface is the verdict;
+// the walk in folder_removal.cpp acts on it.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace nuben {
+
+// Why a folder may not be emptied; kAllowed when it may.
+enum class FolderRefusal {
+    kAllowed,
+    kNoColon,             // UNC paths and anything else without a drive
+    kNotDriveAbsolute,    // "C:foo", "C:", "\\?\C:\..." and the like
+    kUnresolvable,        // GetFullPathNameA failed
+    kDriveRoot,           // every spelling of "X:\"
+    kShortNameAlias,      // an element like "PROGRA~1" that may alias a protected folder
+    kReachedThroughLink,  // the folder or one above it is a folder link
+    kProtectedFolder,     // a well-known folder or one above it
+    kCoreFolderUnknown,   // a core well-known folder yields no path
+};
+
+// "X:\" followed by anything: the only form a folder to be emptied may take.
+bool IsDriveAbsolute(const std::string& path);
+
+// Decides on the normalised form of `path`; *normalised receives it when
+// allowed. Refused are: anything not "X:\..." before or after normalising,
+// drive roots, short-name aliases, folders reached through a link, and the
+// well-known folders (Windows, system, Program Files, the profile, desktop,
+// documents, Start menu and programs, application data, their common and
+// x86 forms) and every folder above one of them, in any letter case. When
+// one of the core well-known folders (Windows, system, Program Files,
+// profile, desktop, Start menu and programs, application data, common
+// application data) yields no path, everything is refused.
+FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path,
+                                   std::string* normalised);
+
+}  // namespace nuben
