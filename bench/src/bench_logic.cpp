@@ -77,8 +77,8 @@ int RemoveFolderCommand(const char* path) {
 int DeleteKeyTreeCommand(const char* path) {
     nuben::Win32Platform os;
     nuben::TRegistry reg(os);
-    reg.SetAccessMask(nuben::KEY_ALL_ACCESS_MASK);
-    reg.SetRootHandle(nuben::HKEY_LOCAL_MACHINE_ROOT);
+    reg.SetAccessMask(nuben::kKeyAllAccess);
+    reg.SetRootHandle(nuben::kHkeyLocalMachine);
     const LONGLONG t0 = Now();
     const bool deleted = reg.DeleteKeyTree(path);
     std::printf("call_ms=%.1f deleted=%d\n", MsSince(t0), deleted ? 1 : 0);

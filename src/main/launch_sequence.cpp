@@ -12,8 +12,7 @@ constexpr const char* kReportToolClass = "TfrmRepMain";
 // Only an explicit Yes is consent to remove a user's installation: a box
 // that failed to show (0) is treated like No.
 bool UserAgrees(Platform& os, const char* question) {
-    return os.ShowMessageBox(kNoOwner, question, texts::kCaption, MB_QUESTION_STYLE) ==
-           IDYES_ANSWER;
+    return os.ShowMessageBox(kNoOwner, question, texts::kCaption, kQuestionBoxStyle) == kIdYes;
 }
 
 void Tell(Platform& os, const char* message, std::uint32_t style) {
@@ -27,23 +26,22 @@ void RunLaunchSequence(GlobalState& g) {
     if (IsBetaInstalled(g)) {
         if (!UserAgrees(os, texts::kBetaQuestion)) return;
         CloseAppWindows(os, kMainWindowClass, texts::kProductName);
-        RunAndWait(os, g.UninstallCommand, SW_SHOWNORMAL_VALUE,
-                   [&g] { return IsBetaInstalled(g); });
+        RunAndWait(os, g.UninstallCommand, kSwShowNormal, [&g] { return IsBetaInstalled(g); });
         // The beta's own uninstaller decides; if its registration is still
         // there, installing over it is not safe.
         if (IsBetaInstalled(g)) {
-            Tell(os, texts::kBetaBlocked, MB_BETA_BLOCKED_STYLE);
+            Tell(os, texts::kBetaBlocked, kBetaBlockedBoxStyle);
             return;
         }
     } else if (IsVersion20Installed(g)) {
         if (!UserAgrees(os, texts::kV20Question)) {
-            Tell(os, texts::kV20Blocked, MB_V20_BLOCKED_STYLE);
+            Tell(os, texts::kV20Blocked, kV20BlockedBoxStyle);
             return;
         }
         CloseAppWindows(os, kMainWindowClass, texts::kProductName);
         CloseAppWindows(os, kReportToolClass, texts::kReportToolTitle);
         // Give the product's programs a moment to quit before their files go.
-        os.Pause(V20_CLOSE_PAUSE_MS);
+        os.Pause(kV20ClosePauseMs);
         RemoveVersion20(g);
     }
     DeliverInstaller(g);

@@ -10,13 +10,11 @@
 
 namespace {
 
-// LOAD_LIBRARY_SEARCH_SYSTEM32: DLLs that load later (shell32's helpers,
-// IMEs...) come from the system folder only, never from the folder that the
-// bootstrapper was downloaded to (DLL planting).
-constexpr DWORD LOAD_LIBRARY_SEARCH_SYSTEM32_FLAG = 0x00000800;
-
-// SetDefaultDllDirectories exists from Windows 8 (and 7 with KB2533623);
-// it is looked up at run time so that older systems still start, unhardened.
+// DLLs that load later (shell32's helpers, IMEs...) come from the system
+// folder only, never from the folder that the bootstrapper was downloaded to
+// (DLL planting). SetDefaultDllDirectories exists from Windows 8 (and 7 with
+// KB2533623); it is looked up at run time so that older systems still start,
+// unhardened.
 void RestrictDllSearchToSystemFolder() {
     HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
     if (kernel32 == nullptr) return;
@@ -26,14 +24,8 @@ void RestrictDllSearchToSystemFolder() {
     // FARPROC -> the real signature: the documented way to call a looked-up export.
     auto setDefault =
         reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(proc));
-    setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32_FLAG);
+    setDefault(nuben::kLoadLibrarySearchSystem32);
 }
-
-// PROCESS_MITIGATION_POLICY's ProcessRedirectionTrustPolicy and the
-// EnforceRedirectionTrust bit of its one-DWORD policy record, spelled out
-// because older SDK headers lack them.
-constexpr int PROCESS_REDIRECTION_TRUST_POLICY_VALUE = 16;
-constexpr DWORD ENFORCE_REDIRECTION_TRUST_FLAG = 0x1;
 
 // Run elevated, the bootstrapper must not follow a junction that a
 // non-administrator made (one put into a folder it empties). Looked up at
@@ -47,8 +39,8 @@ void RefuseUntrustedJunctions() {
     if (proc == nullptr) return;
     auto setPolicy =
         reinterpret_cast<SetProcessMitigationPolicyFn>(reinterpret_cast<void (*)()>(proc));
-    DWORD policy = ENFORCE_REDIRECTION_TRUST_FLAG;
-    setPolicy(PROCESS_REDIRECTION_TRUST_POLICY_VALUE, &policy, sizeof policy);
+    DWORD policy = nuben::kEnforceRedirectionTrust;
+    setPolicy(nuben::kProcessRedirectionTrustPolicy, &policy, sizeof policy);
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/win_constants.h"
+
 namespace nuben {
 
 // Opaque handles; 0 is never a valid handle of any kind, except that file
@@ -30,19 +32,6 @@ using ResourceInfo = std::uintptr_t;   // HRSRC
 using ResourceData = std::uintptr_t;   // HGLOBAL of a loaded resource
 
 constexpr std::uintptr_t kInvalidHandle = ~std::uintptr_t{0};
-
-// Predefined registry roots.
-constexpr KeyHandle HKEY_CURRENT_USER_ROOT = 0x80000001u;
-constexpr KeyHandle HKEY_LOCAL_MACHINE_ROOT = 0x80000002u;
-
-// Win32 error codes the logic looks at.
-constexpr long ERROR_SUCCESS_CODE = 0;
-constexpr long ERROR_FILE_NOT_FOUND_CODE = 2;
-constexpr long ERROR_ACCESS_DENIED_CODE = 5;
-constexpr long ERROR_MORE_DATA_CODE = 234;
-constexpr long ERROR_NO_MORE_ITEMS_CODE = 259;
-
-constexpr std::uint32_t INVALID_FILE_ATTRIBUTES_VALUE = 0xFFFFFFFFu;
 
 struct FindEntry {
     std::string name;                // cFileName, up to its first NUL
@@ -116,7 +105,7 @@ public:
 
     // --- Files and folders (kernel32).
 
-    // GetFileAttributesA; INVALID_FILE_ATTRIBUTES_VALUE when the path does not exist.
+    // GetFileAttributesA; kInvalidFileAttributes when the path does not exist.
     virtual std::uint32_t FileAttributesOf(const std::string& path) = 0;
     // SetFileAttributesA.
     virtual bool ChangeFileAttributes(const std::string& path, std::uint32_t attributes) = 0;
@@ -146,7 +135,7 @@ public:
     // replaced or removed, while its entries can; a link is opened itself, not its target
     // (Wine 8 follows a Unix symbolic link); kInvalidHandle on failure.
     virtual FileHandle OpenFolderToHold(const std::string& path) = 0;
-    // GetFileInformationByHandle's dwFileAttributes; INVALID_FILE_ATTRIBUTES_VALUE on failure.
+    // GetFileInformationByHandle's dwFileAttributes; kInvalidFileAttributes on failure.
     virtual std::uint32_t HeldAttributesOf(FileHandle file) = 0;
     // GetTempPathA into a zero-filled MAX_PATH buffer, up to the first NUL;
     // "" when the call fails.

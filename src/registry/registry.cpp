@@ -26,7 +26,7 @@ bool TRegistry::OpenSubkey(const std::string& path) {
     KeyHandle base = 0;
     const std::string relative = Resolve(path, &base);
     KeyHandle opened = 0;
-    if (os_.OpenRegistryKey(base, relative, access_, &opened) != ERROR_SUCCESS_CODE) return false;
+    if (os_.OpenRegistryKey(base, relative, access_, &opened) != kErrorSuccess) return false;
     current_ = unique_hkey(os_, opened);
     return true;
 }
@@ -35,16 +35,15 @@ std::string TRegistry::ReadTextValue(const std::string& name) {
     std::uint32_t type = 0;
     std::uint32_t size = 0;
     // Absent is not an error: a missing or empty value simply reads as "".
-    if (os_.QueryRegistryValue(current_.get(), name, &type, nullptr, &size) != ERROR_SUCCESS_CODE ||
+    if (os_.QueryRegistryValue(current_.get(), name, &type, nullptr, &size) != kErrorSuccess ||
         size == 0) {
         return std::string();
     }
     std::vector<std::uint8_t> data(size);
-    if (os_.QueryRegistryValue(current_.get(), name, &type, data.data(), &size) !=
-        ERROR_SUCCESS_CODE) {
+    if (os_.QueryRegistryValue(current_.get(), name, &type, data.data(), &size) != kErrorSuccess) {
         throw ERegistryException("Failed to get data for '" + name + "'");
     }
-    if (type != REG_SZ_TYPE && type != REG_EXPAND_SZ_TYPE) {
+    if (type != kRegSz && type != kRegExpandSz) {
         throw ERegistryException("Invalid data type for '" + name + "'");
     }
     // The second read may report fewer bytes than the first; never read past either.
@@ -59,7 +58,7 @@ bool TRegistry::SubkeyExists(const std::string& path) {
     KeyHandle base = 0;
     const std::string relative = Resolve(path, &base);
     KeyHandle opened = 0;
-    if (os_.OpenRegistryKey(base, relative, access_, &opened) != ERROR_SUCCESS_CODE) return false;
+    if (os_.OpenRegistryKey(base, relative, access_, &opened) != kErrorSuccess) return false;
     os_.CloseRegistryKey(opened);
     return true;
 }
@@ -71,7 +70,7 @@ bool TRegistry::DeleteKeyTree(const std::string& path) {
     KeyHandle base = 0;
     Resolve(path, &base);
     KeyHandle opened = 0;
-    if (os_.OpenRegistryKey(base, relative, access_, &opened) == ERROR_SUCCESS_CODE) {
+    if (os_.OpenRegistryKey(base, relative, access_, &opened) == kErrorSuccess) {
         // The key being deleted is current while its children go, so that
         // their relative names resolve below it; the previous current key is
         // put back (and the opened one closed) on every way out.
@@ -85,7 +84,7 @@ bool TRegistry::DeleteKeyTree(const std::string& path) {
 
         std::uint32_t subkeys = 0;
         std::uint32_t maxLength = 0;
-        if (os_.QueryRegistryKeyInfo(current_.get(), &subkeys, &maxLength) == ERROR_SUCCESS_CODE) {
+        if (os_.QueryRegistryKeyInfo(current_.get(), &subkeys, &maxLength) == kErrorSuccess) {
             // Some DBCS systems report the longest name in characters, not
             // bytes; doubling keeps the buffer big enough for double-byte names.
             if (os_.IsWindowsNt() && os_.IsDbcsEnabled()) maxLength *= 2;
@@ -95,7 +94,7 @@ bool TRegistry::DeleteKeyTree(const std::string& path) {
             for (std::uint32_t index = subkeys; index-- > 0;) {
                 std::uint32_t length = maxLength + 1;
                 if (os_.EnumRegistrySubkey(current_.get(), index, name.data(), &length) ==
-                    ERROR_SUCCESS_CODE) {
+                    kErrorSuccess) {
                     const std::size_t used = length < name.size() ? length : name.size() - 1;
                     const std::string subkey(name.data(), used);
                     // A key name never holds a backslash: one that arrives
@@ -109,7 +108,7 @@ bool TRegistry::DeleteKeyTree(const std::string& path) {
         }
     }
     Resolve(path, &base);
-    return os_.DeleteRegistryKey(base, relative) == ERROR_SUCCESS_CODE;
+    return os_.DeleteRegistryKey(base, relative) == kErrorSuccess;
 }
 
 }  // namespace nuben

@@ -14,11 +14,6 @@
 
 namespace nuben {
 
-constexpr std::uint32_t KEY_READ_ACCESS = 0x20019;        // KEY_READ
-constexpr std::uint32_t KEY_ALL_ACCESS_MASK = 0xF003F;    // KEY_ALL_ACCESS
-constexpr std::uint32_t REG_SZ_TYPE = 1;                  // REG_SZ
-constexpr std::uint32_t REG_EXPAND_SZ_TYPE = 2;           // REG_EXPAND_SZ
-
 // Raised only by TRegistry::ReadTextValue.
 // Carries its message in a std::string of its own: std::runtime_error would
 // link a second (reference-counted) string implementation into the program.
@@ -68,8 +63,8 @@ private:
     std::string Resolve(const std::string& path, KeyHandle* base) const;
 
     Platform& os_;
-    KeyHandle root_ = HKEY_CURRENT_USER_ROOT;
-    std::uint32_t access_ = KEY_ALL_ACCESS_MASK;
+    KeyHandle root_ = kHkeyCurrentUser;
+    std::uint32_t access_ = kKeyAllAccess;
     unique_hkey current_;
 };
 

@@ -16,9 +16,9 @@ void StartInstaller(Platform& os, const std::string& path) {
     request.applicationName = path;
     request.commandLine = "\"" + path + "\"";
     request.inheritHandles = false;
-    request.startup.size = STARTUPINFO_SIZE;
-    request.startup.flags = STARTF_USESHOWWINDOW_FLAG;
-    request.startup.showWindow = SW_SHOWNORMAL_VALUE;
+    request.startup.size = kStartupInfoSize;
+    request.startup.flags = kStartfUseShowWindow;
+    request.startup.showWindow = kSwShowNormal;
     StartedProcess started;
     if (!os.StartProcess(request, &started)) return;
     // No wait of any kind: the bootstrapper ends while the installer runs.

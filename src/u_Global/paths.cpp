@@ -33,15 +33,14 @@ std::string WithTrailingBackslash(Platform& os, const std::string& path) {
 
 bool FolderExists(Platform& os, const std::string& path) {
     const std::uint32_t attributes = os.FileAttributesOf(path);
-    return attributes != INVALID_FILE_ATTRIBUTES_VALUE &&
-           (attributes & FILE_ATTRIBUTE_DIRECTORY_BIT) != 0;
+    return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0;
 }
 
 bool IsExistingFile(Platform& os, const std::string& path) {
     FindEntry entry;
     const unique_hfind find(os, os.FindFirstEntry(path, &entry));
     if (!find) return false;
-    return (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_BIT) == 0 &&
+    return (entry.attributes & kFileAttributeDirectory) == 0 &&
            os.ConvertsToLocalDosTime(entry.lastWriteTime);
 }
 

@@ -8,8 +8,8 @@ namespace nuben {
 bool IsBetaInstalled(GlobalState& g) {
     bool result = false;
     TRegistry reg(g.os);
-    reg.SetAccessMask(KEY_READ_ACCESS);
-    reg.SetRootHandle(HKEY_LOCAL_MACHINE_ROOT);
+    reg.SetAccessMask(kKeyRead);
+    reg.SetRootHandle(kHkeyLocalMachine);
     // A probe only finds or does not find: any registry error reads as "not
     // installed", except that a matched name stays matched (result is set
     // before the command is read).
@@ -27,8 +27,8 @@ bool IsBetaInstalled(GlobalState& g) {
 bool IsVersion20Installed(GlobalState& g) {
     bool result = false;
     TRegistry reg(g.os);
-    reg.SetAccessMask(KEY_READ_ACCESS);
-    reg.SetRootHandle(HKEY_LOCAL_MACHINE_ROOT);
+    reg.SetAccessMask(kKeyRead);
+    reg.SetRootHandle(kHkeyLocalMachine);
     try {
         if (reg.OpenSubkey(kUninstallRootKey)) {
             result = reg.SubkeyExists(texts::kV20Registration);

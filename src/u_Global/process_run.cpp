@@ -14,9 +14,9 @@ bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t show
     ProcessStart request;
     request.commandLine = commandLine;  // as registered: nothing quoted or added
     request.inheritHandles = false;
-    request.creationFlags = NORMAL_PRIORITY_CLASS_FLAG;
-    request.startup.size = STARTUPINFO_SIZE;
-    request.startup.flags = STARTF_USESHOWWINDOW_FLAG;
+    request.creationFlags = kNormalPriorityClass;
+    request.startup.size = kStartupInfoSize;
+    request.startup.flags = kStartfUseShowWindow;
     request.startup.showWindow = showCommand;
 
     // The job sees every process the program starts, so a hand-over to a
@@ -25,7 +25,7 @@ bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t show
     unique_handle job;
     if (stillPending) job = unique_handle(os, os.NewJob());
     // Started suspended, so that it cannot start anything before it is in the job.
-    if (job) request.creationFlags |= CREATE_SUSPENDED_FLAG;
+    if (job) request.creationFlags |= kCreateSuspended;
 
     StartedProcess started;
     if (!os.StartProcess(request, &started)) return false;
@@ -44,8 +44,8 @@ bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t show
 
     // Neither wait's result matters: if the input-idle wait returns at once
     // (a console program) or fails, the wait for the end still follows.
-    os.WaitUntilInputIdle(info.process.get(), INFINITE_WAIT);
-    os.WaitUntilSignalled(info.process.get(), INFINITE_WAIT);
+    os.WaitUntilInputIdle(info.process.get(), kInfinite);
+    os.WaitUntilSignalled(info.process.get(), kInfinite);
 
     // `stillPending` may rewrite the string `commandLine` refers to; it is
     // not read from here on.

@@ -22,22 +22,11 @@ struct GlobalState {
     std::string TempDir;
 };
 
-// Windows constants the routines use, with their Windows names and values.
-constexpr std::uint16_t SW_SHOWNORMAL_VALUE = 1;
-constexpr std::uint32_t STARTF_USESHOWWINDOW_FLAG = 1;
-constexpr std::uint32_t NORMAL_PRIORITY_CLASS_FLAG = 0x20;
-constexpr std::uint32_t CREATE_SUSPENDED_FLAG = 0x4;
-constexpr std::uint32_t STARTUPINFO_SIZE = 68;  // sizeof(STARTUPINFOA) on 32-bit Windows
-constexpr std::uint32_t INFINITE_WAIT = 0xFFFFFFFFu;
-constexpr std::uint32_t GW_HWNDFIRST_CMD = 0;
-constexpr std::uint32_t GW_HWNDNEXT_CMD = 2;
-constexpr std::uint32_t GW_CHILD_CMD = 5;
-constexpr std::uint32_t WM_QUIT_MESSAGE = 0x0012;
-constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY_BIT = 0x10;
-constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL_VALUE = 0x80;
-constexpr std::uint32_t FILE_ATTRIBUTE_REPARSE_POINT_BIT = 0x400;
-constexpr int CSIDL_PROGRAMS_ID = 0x0002;
-constexpr int CSIDL_DESKTOPDIRECTORY_ID = 0x0010;
+// Old spellings still used by folder_removal.cpp; removed with it.
+constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY_BIT = kFileAttributeDirectory;
+constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL_VALUE = kFileAttributeNormal;
+constexpr std::uint32_t FILE_ATTRIBUTE_REPARSE_POINT_BIT = kFileAttributeReparsePoint;
+constexpr std::uint32_t INVALID_FILE_ATTRIBUTES_VALUE = kInvalidFileAttributes;
 
 // --- Installed-version probes.
 

@@ -9,8 +9,8 @@ namespace {
 std::string ReadInstallFolder(Platform& os) {
     std::string folder;
     TRegistry reg(os);
-    reg.SetAccessMask(KEY_READ_ACCESS);
-    reg.SetRootHandle(HKEY_LOCAL_MACHINE_ROOT);
+    reg.SetAccessMask(kKeyRead);
+    reg.SetRootHandle(kHkeyLocalMachine);
     // A value of the wrong type leaves the folder empty; the rest of the
     // clean-up still runs.
     try {
@@ -33,8 +33,8 @@ std::string InSpecialFolder(Platform& os, int csidl, const char* name) {
 
 void DeleteRegistryRecords(Platform& os) {
     TRegistry reg(os);
-    reg.SetAccessMask(KEY_ALL_ACCESS_MASK);
-    reg.SetRootHandle(HKEY_LOCAL_MACHINE_ROOT);
+    reg.SetAccessMask(kKeyAllAccess);
+    reg.SetRootHandle(kHkeyLocalMachine);
     try {
         reg.DeleteKeyTree(kProductKey);
         if (reg.OpenSubkey(kUninstallRootKey)) {
@@ -52,15 +52,14 @@ void RemoveVersion20(GlobalState& g) {
     Platform& os = g.os;
     const std::string installFolder = ReadInstallFolder(os);
     const std::string desktopShortcut =
-        InSpecialFolder(os, CSIDL_DESKTOPDIRECTORY_ID, texts::kShortcutName);
-    const std::string programsGroup =
-        InSpecialFolder(os, CSIDL_PROGRAMS_ID, texts::kV20Registration);
+        InSpecialFolder(os, kCsidlDesktopDirectory, texts::kShortcutName);
+    const std::string programsGroup = InSpecialFolder(os, kCsidlPrograms, texts::kV20Registration);
 
     // Files and folders before registry keys: if the user stops halfway,
     // the registration still points at what is left.
     RemoveFolder(os, installFolder);
     if (IsExistingFile(os, desktopShortcut)) {
-        os.ChangeFileAttributes(desktopShortcut, FILE_ATTRIBUTE_NORMAL_VALUE);
+        os.ChangeFileAttributes(desktopShortcut, kFileAttributeNormal);
         os.RemoveFile(desktopShortcut);
     }
     RemoveFolder(os, programsGroup);

@@ -6,7 +6,7 @@
 namespace nuben {
 namespace {
 
-constexpr int kTextBufferSize = 260;  // MAX_PATH: at most 259 bytes are compared
+constexpr int kTextBufferSize = kMaxPath;  // at most 259 bytes are compared
 
 // A walk by GW_HWNDNEXT revisits windows when the z-order changes under it
 // (windows activated while we walk) and can go round for ever. A session
@@ -35,7 +35,7 @@ bool CloseAppWindows(Platform& os, const std::string& className, const std::stri
     const std::string wantedTitle = AsciiUpper(title);
 
     WindowHandle window =
-        os.RelatedWindow(os.RelatedWindow(os.DesktopWindow(), GW_CHILD_CMD), GW_HWNDFIRST_CMD);
+        os.RelatedWindow(os.RelatedWindow(os.DesktopWindow(), kGwChild), kGwHwndFirst);
     for (int step = 0; step < kMaxWalkSteps && os.IsLiveWindow(window); ++step) {
         const std::string windowClass = FetchText(
             [&](char* buffer, int size) { return os.ClassNameOf(window, buffer, size); });
@@ -47,8 +47,8 @@ bool CloseAppWindows(Platform& os, const std::string& className, const std::stri
         }
         // WM_QUIT, not a close request: the product's windows quit on it
         // without asking the user anything.
-        if (matches) os.PostMessageTo(window, WM_QUIT_MESSAGE, 0, 0);
-        window = os.RelatedWindow(window, GW_HWNDNEXT_CMD);
+        if (matches) os.PostMessageTo(window, kWmQuit, 0, 0);
+        window = os.RelatedWindow(window, kGwHwndNext);
     }
     return true;
 }

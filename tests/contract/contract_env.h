@@ -133,10 +133,9 @@ ContractEnv& Env();
 
 // Opens HKLM\path, or fails the test (a handle of 0 counts as a failure too).
 inline KeyHandle OpenKey(Platform& os, const std::string& path,
-                         std::uint32_t access = 0xF003F /* KEY_ALL_ACCESS */) {
+                         std::uint32_t access = kKeyAllAccess) {
     KeyHandle key = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, path, access, &key))
-        << path;
+    EXPECT_EQ(kErrorSuccess, os.OpenRegistryKey(kHkeyLocalMachine, path, access, &key)) << path;
     EXPECT_NE(0u, key) << path;
     return key;
 }

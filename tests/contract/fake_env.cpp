@@ -14,7 +14,6 @@
 namespace nuben::contract {
 namespace {
 
-constexpr std::uint32_t kKeyRead = 0x20019;
 constexpr ModuleHandle kPayloadModule = 0x00500000;
 
 class FakeEnv final : public ContractEnv {
@@ -23,7 +22,9 @@ public:
         fake_->AddResource(kPayloadModule, "EXE", kPayloadName, PayloadBytes());
         // The folder guard refuses everything on a machine without the core
         // well-known folders; where they lie matters to no contract case.
-        for (const int csidl : {0x24, 0x25, 0x26, 0x23, 0x28, 0x10, 0x0B, 0x02, 0x1A})
+        for (const int csidl :
+             {kCsidlWindows, kCsidlSystem, kCsidlProgramFiles, kCsidlCommonAppData, kCsidlProfile,
+              kCsidlDesktopDirectory, kCsidlStartMenu, kCsidlPrograms, kCsidlAppData})
             fake_->SetSpecialFolder(csidl, "C:\\Shell\\" + std::to_string(csidl));
     }
 
@@ -32,24 +33,22 @@ public:
 
     std::string ScratchKey() override {
         const std::string key = "SOFTWARE\\NuBenContract\\Scratch";
-        if (!fake_->KeyExists(HKEY_LOCAL_MACHINE_ROOT, key)) CreateKey(key);
+        if (!fake_->KeyExists(kHkeyLocalMachine, key)) CreateKey(key);
         return key;
     }
-    void CreateKey(const std::string& path) override {
-        fake_->CreateKey(HKEY_LOCAL_MACHINE_ROOT, path);
-    }
+    void CreateKey(const std::string& path) override { fake_->CreateKey(kHkeyLocalMachine, path); }
     void SetValue(const std::string& keyPath, const std::string& valueName, std::uint32_t type,
                   const std::string& bytes) override {
-        fake_->SetValue(HKEY_LOCAL_MACHINE_ROOT, keyPath, valueName, type, bytes);
+        fake_->SetValue(kHkeyLocalMachine, keyPath, valueName, type, bytes);
     }
     bool KeyExists(const std::string& path) override {
-        return fake_->KeyExists(HKEY_LOCAL_MACHINE_ROOT, path);
+        return fake_->KeyExists(kHkeyLocalMachine, path);
     }
     bool DenyKeyAccess(const std::string& path, std::uint32_t access) override {
         // Like a typical ACL on HKLM: reading stays allowed unless reading
         // itself is what is denied.
         const std::uint32_t beyondRead = access & ~kKeyRead;
-        fake_->DenyKeyAccess(HKEY_LOCAL_MACHINE_ROOT, path, beyondRead != 0 ? beyondRead : access);
+        fake_->DenyKeyAccess(kHkeyLocalMachine, path, beyondRead != 0 ? beyondRead : access);
         return true;
     }
 

@@ -12,13 +12,6 @@
 namespace nuben::contract {
 namespace {
 
-constexpr std::uint32_t kReadOnly = 0x1;
-constexpr std::uint32_t kHidden = 0x2;
-constexpr std::uint32_t kSystem = 0x4;
-constexpr std::uint32_t kDirectory = 0x10;
-constexpr std::uint32_t kNormal = 0x80;
-constexpr std::uint32_t kReparsePoint = 0x400;
-
 class FileSemanticsContract : public ::testing::Test {
 protected:
     ContractEnv& env_ = Env();
@@ -29,20 +22,22 @@ protected:
 TEST_F(FileSemanticsContract, AttributesTellFoldersFromFilesAndMissingPaths) {
     env_.MakeFolder(dir_ + "sub");
     env_.MakeFile(dir_ + "file.txt", "x");
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES_VALUE, os_.FileAttributesOf(dir_ + "missing"));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES_VALUE, os_.FileAttributesOf(dir_ + "missing\\deeper"));
-    EXPECT_EQ(kDirectory, os_.FileAttributesOf(dir_ + "sub") & kDirectory);
-    EXPECT_EQ(0u, os_.FileAttributesOf(dir_ + "file.txt") & kDirectory);
+    EXPECT_EQ(kInvalidFileAttributes, os_.FileAttributesOf(dir_ + "missing"));
+    EXPECT_EQ(kInvalidFileAttributes, os_.FileAttributesOf(dir_ + "missing\\deeper"));
+    EXPECT_EQ(kFileAttributeDirectory,
+              os_.FileAttributesOf(dir_ + "sub") & kFileAttributeDirectory);
+    EXPECT_EQ(0u, os_.FileAttributesOf(dir_ + "file.txt") & kFileAttributeDirectory);
 }
 
 TEST_F(FileSemanticsContract, ReadOnlyAndOpenFilesResistDeletion) {
-    env_.MakeFile(dir_ + "ro.txt", "r", kReadOnly);
+    env_.MakeFile(dir_ + "ro.txt", "r", kFileAttributeReadOnly);
     env_.MakeFile(dir_ + "open.txt", "o");
     env_.MakeFile(dir_ + "made ro.txt", "m");
     EXPECT_FALSE(os_.RemoveFile(dir_ + "ro.txt"));
     EXPECT_TRUE(env_.Exists(dir_ + "ro.txt"));
-    ASSERT_TRUE(os_.ChangeFileAttributes(dir_ + "made ro.txt", kReadOnly));
-    EXPECT_EQ(kReadOnly, os_.FileAttributesOf(dir_ + "made ro.txt") & kReadOnly);
+    ASSERT_TRUE(os_.ChangeFileAttributes(dir_ + "made ro.txt", kFileAttributeReadOnly));
+    EXPECT_EQ(kFileAttributeReadOnly,
+              os_.FileAttributesOf(dir_ + "made ro.txt") & kFileAttributeReadOnly);
     EXPECT_FALSE(os_.RemoveFile(dir_ + "made ro.txt"));
     {
         auto held = env_.HoldOpen(dir_ + "open.txt");
@@ -51,11 +46,11 @@ TEST_F(FileSemanticsContract, ReadOnlyAndOpenFilesResistDeletion) {
     }
     EXPECT_TRUE(os_.RemoveFile(dir_ + "open.txt"));
     EXPECT_FALSE(os_.RemoveFile(dir_ + "open.txt"));  // already gone
-    ASSERT_TRUE(os_.ChangeFileAttributes(dir_ + "ro.txt", kNormal));
+    ASSERT_TRUE(os_.ChangeFileAttributes(dir_ + "ro.txt", kFileAttributeNormal));
     EXPECT_TRUE(os_.RemoveFile(dir_ + "ro.txt"));
     EXPECT_FALSE(env_.Exists(dir_ + "ro.txt"));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES_VALUE, os_.FileAttributesOf(dir_ + "ro.txt"));
-    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "made ro.txt", kNormal));
+    EXPECT_EQ(kInvalidFileAttributes, os_.FileAttributesOf(dir_ + "ro.txt"));
+    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "made ro.txt", kFileAttributeNormal));
 }
 
 // (Windows also refuses to remove a read-only folder; Wine run as root does
@@ -63,13 +58,13 @@ TEST_F(FileSemanticsContract, ReadOnlyAndOpenFilesResistDeletion) {
 TEST_F(FileSemanticsContract, OnlyAnEmptyFolderIsRemoved) {
     env_.MakeFolder(dir_ + "full");
     env_.MakeFile(dir_ + "full\\f.txt", "f");
-    env_.MakeFolder(dir_ + "ro", kReadOnly);
-    env_.MakeFolder(dir_ + "hidden", kHidden | kSystem);
+    env_.MakeFolder(dir_ + "ro", kFileAttributeReadOnly);
+    env_.MakeFolder(dir_ + "hidden", kFileAttributeHidden | kFileAttributeSystem);
     EXPECT_FALSE(os_.RemoveEmptyDirectory(dir_ + "full"));
     EXPECT_TRUE(env_.Exists(dir_ + "full\\f.txt"));
-    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "ro", kNormal));
-    EXPECT_EQ(kDirectory, os_.FileAttributesOf(dir_ + "ro") & kDirectory);
-    EXPECT_EQ(0u, os_.FileAttributesOf(dir_ + "ro") & kReadOnly);
+    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "ro", kFileAttributeNormal));
+    EXPECT_EQ(kFileAttributeDirectory, os_.FileAttributesOf(dir_ + "ro") & kFileAttributeDirectory);
+    EXPECT_EQ(0u, os_.FileAttributesOf(dir_ + "ro") & kFileAttributeReadOnly);
     EXPECT_TRUE(os_.RemoveEmptyDirectory(dir_ + "ro"));
     EXPECT_TRUE(os_.RemoveEmptyDirectory(dir_ + "hidden"));  // hidden alone does not stop it
     EXPECT_FALSE(os_.RemoveEmptyDirectory(dir_ + "ro"));
@@ -81,19 +76,20 @@ TEST_F(FileSemanticsContract, OnlyAnEmptyFolderIsRemoved) {
 // what is in it can be listed and removed; released, it goes.
 TEST_F(FileSemanticsContract, AHeldFolderStaysWhereItIsWhileItsEntriesGo) {
     env_.MakeFolder(dir_ + "held\\sub");
-    env_.MakeFile(dir_ + "held\\f.txt", "f", kReadOnly);
+    env_.MakeFile(dir_ + "held\\f.txt", "f", kFileAttributeReadOnly);
     EXPECT_EQ(kInvalidHandle, os_.OpenFolderToHold(dir_ + "missing"));
     const FileHandle held = os_.OpenFolderToHold(dir_ + "held");
     ASSERT_NE(kInvalidHandle, held) << env_.name();
-    EXPECT_EQ(kDirectory, os_.HeldAttributesOf(held) & (kDirectory | kReparsePoint));
+    EXPECT_EQ(kFileAttributeDirectory,
+              os_.HeldAttributesOf(held) & (kFileAttributeDirectory | kFileAttributeReparsePoint));
     FindEntry entry;
     const FindHandle find = os_.FindFirstEntry(dir_ + "held\\*.*", &entry);
     EXPECT_NE(kInvalidHandle, find) << "listed while held";
     if (find != kInvalidHandle) os_.CloseFind(find);
-    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "held\\f.txt", kNormal));
+    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "held\\f.txt", kFileAttributeNormal));
     EXPECT_TRUE(os_.RemoveFile(dir_ + "held\\f.txt"));
     EXPECT_TRUE(os_.RemoveEmptyDirectory(dir_ + "held\\sub"));
-    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "held", kNormal));
+    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "held", kFileAttributeNormal));
     EXPECT_FALSE(env_.MoveEntry(dir_ + "held", dir_ + "moved")) << env_.name();
     EXPECT_FALSE(os_.RemoveEmptyDirectory(dir_ + "held")) << env_.name();
     EXPECT_TRUE(os_.CloseFile(held));
@@ -103,9 +99,9 @@ TEST_F(FileSemanticsContract, AHeldFolderStaysWhereItIsWhileItsEntriesGo) {
 
 TEST_F(FileSemanticsContract, EnumerationShowsDotsFirstAndEveryHiddenOrSystemEntry) {
     env_.MakeFolder(dir_ + "list");
-    env_.MakeFile(dir_ + "list\\hidden.txt", "h", kHidden);
-    env_.MakeFile(dir_ + "list\\system.sys", "s", kSystem | kReadOnly);
-    env_.MakeFolder(dir_ + "list\\Sub", kHidden);
+    env_.MakeFile(dir_ + "list\\hidden.txt", "h", kFileAttributeHidden);
+    env_.MakeFile(dir_ + "list\\system.sys", "s", kFileAttributeSystem | kFileAttributeReadOnly);
+    env_.MakeFolder(dir_ + "list\\Sub", kFileAttributeHidden);
     FindEntry entry;
     const FindHandle find = os_.FindFirstEntry(dir_ + "list\\*.*", &entry);
     ASSERT_NE(kInvalidHandle, find);
@@ -119,16 +115,17 @@ TEST_F(FileSemanticsContract, EnumerationShowsDotsFirstAndEveryHiddenOrSystemEnt
     ASSERT_EQ(5u, names.size());
     EXPECT_EQ(".", names[0]);
     EXPECT_EQ("..", names[1]);
-    EXPECT_EQ(kDirectory, attributes[0] & kDirectory);
+    EXPECT_EQ(kFileAttributeDirectory, attributes[0] & kFileAttributeDirectory);
     std::vector<std::string> rest(names.begin() + 2, names.end());
     std::sort(rest.begin(), rest.end());
     EXPECT_EQ((std::vector<std::string>{"Sub", "hidden.txt", "system.sys"}), rest);
     for (std::size_t i = 2; i < names.size(); ++i) {
         if (names[i] == "Sub") {
-            EXPECT_EQ(kDirectory | kHidden, attributes[i] & (kDirectory | kHidden));
+            EXPECT_EQ(kFileAttributeDirectory | kFileAttributeHidden,
+                      attributes[i] & (kFileAttributeDirectory | kFileAttributeHidden));
         }
         if (names[i] == "system.sys") {
-            EXPECT_EQ(kSystem | kReadOnly, attributes[i] & 0x7u);
+            EXPECT_EQ(kFileAttributeSystem | kFileAttributeReadOnly, attributes[i] & 0x7u);
         }
     }
 }
@@ -217,7 +214,7 @@ TEST_F(FileSemanticsContract, TheTempPathEndsWithABackslash) {
     const std::string temp = os_.TempFolderPath();
     ASSERT_FALSE(temp.empty());
     EXPECT_EQ('\\', temp.back());
-    EXPECT_EQ(kDirectory, os_.FileAttributesOf(temp) & kDirectory);
+    EXPECT_EQ(kFileAttributeDirectory, os_.FileAttributesOf(temp) & kFileAttributeDirectory);
 }
 
 // File names compare without regard to the case of any letter the code
@@ -236,9 +233,9 @@ TEST_F(FileSemanticsContract, EveryLetterOfTheCodePageFoldsAsFileNamesDo) {
               os_.UpperCaseText("c:\\Users\\" + lower + "\\" + wideLower + " " + hangul + " 2.0\\"));
     env_.MakeFolder(dir_ + ivan);
     env_.MakeFolder(dir_ + wideLower);
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES_VALUE, os_.FileAttributesOf(dir_ + lower));
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES_VALUE, os_.FileAttributesOf(dir_ + upper));
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES_VALUE, os_.FileAttributesOf(dir_ + wideUpper));
+    EXPECT_NE(kInvalidFileAttributes, os_.FileAttributesOf(dir_ + lower));
+    EXPECT_NE(kInvalidFileAttributes, os_.FileAttributesOf(dir_ + upper));
+    EXPECT_NE(kInvalidFileAttributes, os_.FileAttributesOf(dir_ + wideUpper));
 }
 
 }  // namespace

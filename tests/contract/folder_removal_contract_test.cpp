@@ -14,22 +14,19 @@
 namespace nuben::contract {
 namespace {
 
-constexpr std::uint32_t kReadOnly = 0x1;
-constexpr std::uint32_t kHidden = 0x2;
-constexpr std::uint32_t kSystem = 0x4;
-
 class FolderRemovalContract : public ::testing::Test {
 protected:
     // app\ with a hidden, read-only subfolder holding read-only, hidden and
     // system files, a second level below, and a Korean-named folder.
     void MakeTree() {
         env_.MakeFolder(app_);
-        env_.MakeFile(app_ + "setup.ini", "ini", kReadOnly);
-        env_.MakeFolder(app_ + "data", kHidden);
-        env_.MakeFile(app_ + "data\\ro.dat", "ro", kReadOnly);
-        env_.MakeFile(app_ + "data\\hidden.dat", "h", kHidden);
-        env_.MakeFile(app_ + "data\\system.dat", "s", kSystem | kHidden | kReadOnly);
-        env_.MakeFolder(app_ + "data\\deeper", kSystem);
+        env_.MakeFile(app_ + "setup.ini", "ini", kFileAttributeReadOnly);
+        env_.MakeFolder(app_ + "data", kFileAttributeHidden);
+        env_.MakeFile(app_ + "data\\ro.dat", "ro", kFileAttributeReadOnly);
+        env_.MakeFile(app_ + "data\\hidden.dat", "h", kFileAttributeHidden);
+        env_.MakeFile(app_ + "data\\system.dat", "s",
+                      kFileAttributeSystem | kFileAttributeHidden | kFileAttributeReadOnly);
+        env_.MakeFolder(app_ + "data\\deeper", kFileAttributeSystem);
         env_.MakeFile(app_ + "data\\deeper\\leaf.txt", "leaf");
         env_.MakeFolder(app_ + texts::kProductName);
         env_.MakeFile(app_ + texts::kProductName + "\\" + texts::kShortcutName, "lnk");
@@ -44,7 +41,7 @@ protected:
 
 TEST_F(FolderRemovalContract, RemovesAWholeTreeWithProtectedAttributes) {
     MakeTree();
-    env_.MakeFolder(dir_ + "app", kReadOnly);
+    env_.MakeFolder(dir_ + "app", kFileAttributeReadOnly);
     {
         ExpectNoHandleLeak guard(env_);
         RemoveFolder(os_, dir_ + "app");

@@ -10,9 +10,6 @@
 namespace nuben::contract {
 namespace {
 
-constexpr std::uint32_t kKeyRead = 0x20019;
-constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
-
 TEST(HandleContract, EveryKindTheRoutinesOpenCountsUntilItIsClosed) {
     ContractEnv& env = Env();
     Platform& os = env.os();
@@ -25,8 +22,7 @@ TEST(HandleContract, EveryKindTheRoutinesOpenCountsUntilItIsClosed) {
     const std::size_t base = env.OpenHandleCount();
 
     KeyHandle opened = 0;
-    ASSERT_EQ(ERROR_SUCCESS_CODE,
-              os.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, key, kKeyRead, &opened));
+    ASSERT_EQ(kErrorSuccess, os.OpenRegistryKey(kHkeyLocalMachine, key, kKeyRead, &opened));
     EXPECT_EQ(base + 1, env.OpenHandleCount()) << "a key, " << env.name();
     const FileHandle file = os.CreateFileForWriting(dir + "written.bin");
     ASSERT_NE(kInvalidHandle, file);
@@ -47,7 +43,7 @@ TEST(HandleContract, EveryKindTheRoutinesOpenCountsUntilItIsClosed) {
     EXPECT_EQ(base + 3, env.OpenHandleCount()) << "an ended process";
     EXPECT_TRUE(os.CloseFind(find));
     EXPECT_TRUE(os.CloseFile(file));
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os.CloseRegistryKey(opened));
+    EXPECT_EQ(kErrorSuccess, os.CloseRegistryKey(opened));
     EXPECT_EQ(base, env.OpenHandleCount()) << env.name();
 }
 
@@ -60,8 +56,8 @@ TEST(HandleContract, AnOpenThatFailsHandsOutNothing) {
     ExpectNoHandleLeak guard(env);
 
     KeyHandle opened = 0;
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND_CODE,
-              os.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, key + "\\Missing", kKeyRead, &opened));
+    EXPECT_EQ(kErrorFileNotFound,
+              os.OpenRegistryKey(kHkeyLocalMachine, key + "\\Missing", kKeyRead, &opened));
     EXPECT_EQ(kInvalidHandle, os.CreateFileForWriting(dir + "folder"));
     EXPECT_EQ(kInvalidHandle, os.CreateFileForWriting(dir + "missing\\file.bin"));
     FindEntry entry;

@@ -13,22 +13,15 @@
 namespace nuben::contract {
 namespace {
 
-constexpr std::uint32_t kKeyRead = 0x20019;
-constexpr std::uint32_t kKeyAllAccess = 0xF003F;
-constexpr std::uint32_t kRegSz = 1;
-constexpr std::uint32_t kRegExpandSz = 2;
-constexpr std::uint32_t kRegBinary = 3;
-constexpr std::uint32_t kRegDword = 4;
-
 std::vector<std::string> EnumerateAll(Platform& os, KeyHandle key) {
     std::vector<std::string> names;
     for (std::uint32_t index = 0;; ++index) {
         char name[64] = {};
         std::uint32_t length = sizeof name;
         const long code = os.EnumRegistrySubkey(key, index, name, &length);
-        if (code == ERROR_NO_MORE_ITEMS_CODE) break;
-        EXPECT_EQ(ERROR_SUCCESS_CODE, code) << "index " << index;
-        if (code != ERROR_SUCCESS_CODE || index > 32) break;
+        if (code == kErrorNoMoreItems) break;
+        EXPECT_EQ(kErrorSuccess, code) << "index " << index;
+        if (code != kErrorSuccess || index > 32) break;
         names.emplace_back(name, length);
     }
     return names;
@@ -45,8 +38,8 @@ TEST_F(RegistrySemanticsContract, OpeningAMissingKeyFailsAndCreatesNothing) {
     const std::string missing = env_.ScratchKey() + "\\Absent\\Deeper";
     for (const std::uint32_t access : {kKeyRead, kKeyAllAccess}) {
         KeyHandle key = 0;
-        EXPECT_EQ(ERROR_FILE_NOT_FOUND_CODE,
-                  os_.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, missing, access, &key));
+        EXPECT_EQ(kErrorFileNotFound,
+                  os_.OpenRegistryKey(kHkeyLocalMachine, missing, access, &key));
     }
     EXPECT_FALSE(env_.KeyExists(env_.ScratchKey() + "\\Absent"));
 }
@@ -56,25 +49,25 @@ TEST_F(RegistrySemanticsContract, AKeyWithSubkeysIsNotDeletedButALeafIs) {
     const std::string parent = env_.ScratchKey() + "\\Parent";
     env_.CreateKey(parent + "\\Child");
 
-    EXPECT_EQ(ERROR_ACCESS_DENIED_CODE, os_.DeleteRegistryKey(HKEY_LOCAL_MACHINE_ROOT, parent));
+    EXPECT_EQ(kErrorAccessDenied, os_.DeleteRegistryKey(kHkeyLocalMachine, parent));
     EXPECT_TRUE(env_.KeyExists(parent + "\\Child"));
 
     const KeyHandle key = OpenKey(os_, parent);
     std::uint32_t subkeys = 0;
     std::uint32_t longest = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryKeyInfo(key, &subkeys, &longest));
+    EXPECT_EQ(kErrorSuccess, os_.QueryRegistryKeyInfo(key, &subkeys, &longest));
     EXPECT_EQ(1u, subkeys);
     EXPECT_EQ(5u, longest);  // "Child", without the NUL
     char name[16] = {};
     std::uint32_t length = sizeof name;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.EnumRegistrySubkey(key, 0, name, &length));
+    EXPECT_EQ(kErrorSuccess, os_.EnumRegistrySubkey(key, 0, name, &length));
     EXPECT_EQ("Child", std::string(name, length));
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.DeleteRegistryKey(key, "Child"));
+    EXPECT_EQ(kErrorSuccess, os_.DeleteRegistryKey(key, "Child"));
     os_.CloseRegistryKey(key);
 
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.DeleteRegistryKey(HKEY_LOCAL_MACHINE_ROOT, parent));
+    EXPECT_EQ(kErrorSuccess, os_.DeleteRegistryKey(kHkeyLocalMachine, parent));
     EXPECT_FALSE(env_.KeyExists(parent));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND_CODE, os_.DeleteRegistryKey(HKEY_LOCAL_MACHINE_ROOT, parent));
+    EXPECT_EQ(kErrorFileNotFound, os_.DeleteRegistryKey(kHkeyLocalMachine, parent));
 }
 
 // Text comes back byte for byte, its NUL included, whatever the case of the
@@ -85,18 +78,15 @@ TEST_F(RegistrySemanticsContract, KeyAndValueNamesIgnoreLetterCaseAndTextReadsBa
     const KeyHandle key = OpenKey(os_, env_.ScratchKey() + "\\CHILD", kKeyRead);
     std::uint32_t type = 0;
     std::uint32_t size = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE,
-              os_.QueryRegistryValue(key, "installpath", &type, nullptr, &size));
+    EXPECT_EQ(kErrorSuccess, os_.QueryRegistryValue(key, "installpath", &type, nullptr, &size));
     EXPECT_EQ(kRegSz, type);
     ASSERT_EQ(9u, size);
     std::vector<std::uint8_t> data(size);
-    EXPECT_EQ(ERROR_SUCCESS_CODE,
-              os_.QueryRegistryValue(key, "InstallPath", &type, data.data(), &size));
+    EXPECT_EQ(kErrorSuccess, os_.QueryRegistryValue(key, "InstallPath", &type, data.data(), &size));
     EXPECT_EQ(0, std::memcmp(data.data(), "C:\\NuBen\0", 9));
 
     size = 0;
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND_CODE,
-              os_.QueryRegistryValue(key, "Missing", &type, nullptr, &size));
+    EXPECT_EQ(kErrorFileNotFound, os_.QueryRegistryValue(key, "Missing", &type, nullptr, &size));
     os_.CloseRegistryKey(key);
 }
 
@@ -104,12 +94,12 @@ TEST_F(RegistrySemanticsContract, AnEmptyPathOpensTheBaseKeyAgain) {
     env_.SetValue(env_.ScratchKey(), "Marker", kRegSz, std::string("m\0", 2));
     const KeyHandle base = OpenKey(os_, env_.ScratchKey());
     KeyHandle again = 0;
-    ASSERT_EQ(ERROR_SUCCESS_CODE, os_.OpenRegistryKey(base, "", kKeyRead, &again));
+    ASSERT_EQ(kErrorSuccess, os_.OpenRegistryKey(base, "", kKeyRead, &again));
     EXPECT_NE(base, again);
     std::uint32_t size = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryValue(again, "Marker", nullptr, nullptr, &size));
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.CloseRegistryKey(again));
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.CloseRegistryKey(base));
+    EXPECT_EQ(kErrorSuccess, os_.QueryRegistryValue(again, "Marker", nullptr, nullptr, &size));
+    EXPECT_EQ(kErrorSuccess, os_.CloseRegistryKey(again));
+    EXPECT_EQ(kErrorSuccess, os_.CloseRegistryKey(base));
 }
 
 TEST_F(RegistrySemanticsContract, AKeyThatDeniesTheMaskDoesNotOpen) {
@@ -117,8 +107,8 @@ TEST_F(RegistrySemanticsContract, AKeyThatDeniesTheMaskDoesNotOpen) {
     env_.CreateKey(locked);
     if (!env_.DenyKeyAccess(locked, kKeyAllAccess)) GTEST_SKIP() << env_.name() << ": cannot deny";
     KeyHandle key = 0;
-    EXPECT_EQ(ERROR_ACCESS_DENIED_CODE,
-              os_.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, locked, kKeyAllAccess, &key));
+    EXPECT_EQ(kErrorAccessDenied,
+              os_.OpenRegistryKey(kHkeyLocalMachine, locked, kKeyAllAccess, &key));
 }
 
 TEST_F(RegistrySemanticsContract, SubkeysEnumerateSortedWithoutRegardToCase) {
@@ -130,7 +120,7 @@ TEST_F(RegistrySemanticsContract, SubkeysEnumerateSortedWithoutRegardToCase) {
               EnumerateAll(os_, key));
     char name[16];
     std::uint32_t length = sizeof name;
-    EXPECT_EQ(ERROR_NO_MORE_ITEMS_CODE, os_.EnumRegistrySubkey(key, 4, name, &length));
+    EXPECT_EQ(kErrorNoMoreItems, os_.EnumRegistrySubkey(key, 4, name, &length));
     os_.CloseRegistryKey(key);
 }
 
@@ -139,9 +129,9 @@ TEST_F(RegistrySemanticsContract, EnumerationNeedsRoomForTheTerminatingNul) {
     const KeyHandle key = OpenKey(os_, env_.ScratchKey(), kKeyRead);
     char name[16] = {};
     std::uint32_t length = 8;  // the name's length, no room for its NUL
-    EXPECT_EQ(ERROR_MORE_DATA_CODE, os_.EnumRegistrySubkey(key, 0, name, &length));
+    EXPECT_EQ(kErrorMoreData, os_.EnumRegistrySubkey(key, 0, name, &length));
     length = 9;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.EnumRegistrySubkey(key, 0, name, &length));
+    EXPECT_EQ(kErrorSuccess, os_.EnumRegistrySubkey(key, 0, name, &length));
     EXPECT_EQ(8u, length);
     EXPECT_EQ("Eight888", std::string(name));
     os_.CloseRegistryKey(key);
@@ -159,14 +149,14 @@ TEST_F(RegistrySemanticsContract, KeyInfoCountsSubkeysAndTheLongestNameInCharact
     const KeyHandle key = OpenKey(os_, env_.ScratchKey(), kKeyRead);
     std::uint32_t subkeys = 0;
     std::uint32_t longest = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryKeyInfo(key, &subkeys, &longest));
+    EXPECT_EQ(kErrorSuccess, os_.QueryRegistryKeyInfo(key, &subkeys, &longest));
     EXPECT_EQ(4u, subkeys);
     EXPECT_EQ(16u, korean.size());
     EXPECT_EQ(12u, longest);
     os_.CloseRegistryKey(key);
 
     const KeyHandle empty = OpenKey(os_, env_.ScratchKey() + "\\Empty", kKeyRead);
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryKeyInfo(empty, &subkeys, &longest));
+    EXPECT_EQ(kErrorSuccess, os_.QueryRegistryKeyInfo(empty, &subkeys, &longest));
     EXPECT_EQ(0u, subkeys);
     EXPECT_EQ(0u, longest);
     os_.CloseRegistryKey(empty);
@@ -179,11 +169,11 @@ TEST_F(RegistrySemanticsContract, ASmallValueBufferGivesMoreDataAndTheNeededSize
     std::uint8_t data[4] = {};
     std::uint32_t size = sizeof data;
     std::uint32_t type = 0;
-    EXPECT_EQ(ERROR_MORE_DATA_CODE, os_.QueryRegistryValue(key, "Blob", &type, data, &size));
+    EXPECT_EQ(kErrorMoreData, os_.QueryRegistryValue(key, "Blob", &type, data, &size));
     EXPECT_EQ(6u, size);
     std::uint8_t enough[6] = {};
     size = sizeof enough;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryValue(key, "Blob", &type, enough, &size));
+    EXPECT_EQ(kErrorSuccess, os_.QueryRegistryValue(key, "Blob", &type, enough, &size));
     EXPECT_EQ(kRegBinary, type);
     EXPECT_EQ(6, enough[5]);
     os_.CloseRegistryKey(key);
@@ -195,10 +185,10 @@ TEST_F(RegistrySemanticsContract, ValuesKeepTheirTypes) {
     const KeyHandle key = OpenKey(os_, env_.ScratchKey(), kKeyRead);
     std::uint32_t type = 0;
     std::uint32_t size = 0;
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryValue(key, "Count", &type, nullptr, &size));
+    EXPECT_EQ(kErrorSuccess, os_.QueryRegistryValue(key, "Count", &type, nullptr, &size));
     EXPECT_EQ(kRegDword, type);
     EXPECT_EQ(4u, size);
-    EXPECT_EQ(ERROR_SUCCESS_CODE, os_.QueryRegistryValue(key, "Path", &type, nullptr, &size));
+    EXPECT_EQ(kErrorSuccess, os_.QueryRegistryValue(key, "Path", &type, nullptr, &size));
     EXPECT_EQ(kRegExpandSz, type);
     os_.CloseRegistryKey(key);
 }

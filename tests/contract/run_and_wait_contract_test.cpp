@@ -20,7 +20,7 @@ TEST(RunAndWaitContract, ReturnsOnlyAfterTheProgramHasEnded) {
         // The ended child's process and thread handles too; only the one
         // wait for input idle may leave what the system keeps for it.
         ExpectNoHandleLeak guard(env, env.HandlesKeptPerInputIdleWait());
-        EXPECT_TRUE(RunAndWait(env.os(), command, SW_SHOWNORMAL_VALUE)) << command;
+        EXPECT_TRUE(RunAndWait(env.os(), command, kSwShowNormal)) << command;
     }
     const auto elapsed = std::chrono::steady_clock::now() - before;
     EXPECT_TRUE(env.Exists(marker)) << env.name();
@@ -38,8 +38,8 @@ TEST(RunAndWaitContract, TheJobCountsTheCopyAProgramHandsOverToUntilItEnds) {
     ASSERT_TRUE(job);
     ProcessStart request;
     request.commandLine = env.SleeperCommand(1000, marker, /*handOver=*/true);
-    request.creationFlags = NORMAL_PRIORITY_CLASS_FLAG | CREATE_SUSPENDED_FLAG;
-    request.startup = {STARTUPINFO_SIZE, STARTF_USESHOWWINDOW_FLAG, SW_SHOWNORMAL_VALUE};
+    request.creationFlags = kNormalPriorityClass | kCreateSuspended;
+    request.startup = {kStartupInfoSize, kStartfUseShowWindow, kSwShowNormal};
     StartedProcess started;
     ASSERT_TRUE(os.StartProcess(request, &started)) << request.commandLine;
     unique_process_information info;
@@ -47,8 +47,8 @@ TEST(RunAndWaitContract, TheJobCountsTheCopyAProgramHandsOverToUntilItEnds) {
     info.thread = unique_handle(os, started.thread);
     ASSERT_TRUE(os.PutProcessInJob(job.get(), info.process.get()));
     ASSERT_TRUE(os.ResumeStartedThread(info.thread.get()));
-    os.WaitUntilInputIdle(info.process.get(), INFINITE_WAIT);
-    EXPECT_EQ(0u, os.WaitUntilSignalled(info.process.get(), INFINITE_WAIT));
+    os.WaitUntilInputIdle(info.process.get(), kInfinite);
+    EXPECT_EQ(0u, os.WaitUntilSignalled(info.process.get(), kInfinite));
 
     std::uint32_t active = 0;
     ASSERT_TRUE(os.CountJobProcesses(job.get(), &active));
@@ -69,8 +69,8 @@ TEST(RunAndWaitContract, WaitsForAHandedOverCopyWhileSomethingIsPending) {
     int asked = 0;
     {
         ExpectNoHandleLeak guard(env, env.HandlesKeptPerInputIdleWait());
-        EXPECT_TRUE(RunAndWait(env.os(), env.SleeperCommand(1000, marker, true),
-                               SW_SHOWNORMAL_VALUE, [&asked] { return ++asked > 0; }));
+        EXPECT_TRUE(RunAndWait(env.os(), env.SleeperCommand(1000, marker, true), kSwShowNormal,
+                               [&asked] { return ++asked > 0; }));
     }
     EXPECT_TRUE(env.Exists(marker)) << env.name();
     EXPECT_GE(asked, 2);
@@ -79,8 +79,6 @@ TEST(RunAndWaitContract, WaitsForAHandedOverCopyWhileSomethingIsPending) {
 // The two waits RunAndWait makes: input idle comes at the program's first
 // message check, long before its end; only the second wait lasts to the end.
 TEST(RunAndWaitContract, InputIdleComesLongBeforeTheEndThatTheLastWaitAwaits) {
-    constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;  // INFINITE
-    constexpr std::uint32_t kWaitObject0 = 0;         // WAIT_OBJECT_0
     constexpr std::uint32_t kSleepMs = 1500;
     ContractEnv& env = Env();
     Platform& os = env.os();
@@ -88,8 +86,8 @@ TEST(RunAndWaitContract, InputIdleComesLongBeforeTheEndThatTheLastWaitAwaits) {
 
     ProcessStart request;
     request.commandLine = env.SleeperCommand(kSleepMs, marker);
-    request.creationFlags = 0x20;  // NORMAL_PRIORITY_CLASS
-    request.startup = {68, 1, 1};  // sizeof(STARTUPINFOA), STARTF_USESHOWWINDOW, SW_SHOWNORMAL
+    request.creationFlags = kNormalPriorityClass;
+    request.startup = {kStartupInfoSize, kStartfUseShowWindow, kSwShowNormal};
     StartedProcess started;
     const auto before = std::chrono::steady_clock::now();
     ASSERT_TRUE(os.StartProcess(request, &started)) << request.commandLine;
@@ -109,8 +107,8 @@ TEST(RunAndWaitContract, CommandsThatCannotStartFail) {
     ContractEnv& env = Env();
     const std::string missing = "\"" + env.ScratchFolder() + "no such program.exe\" /S";
     ExpectNoHandleLeak guard(env);
-    EXPECT_FALSE(RunAndWait(env.os(), "", SW_SHOWNORMAL_VALUE));
-    EXPECT_FALSE(RunAndWait(env.os(), missing, SW_SHOWNORMAL_VALUE));
+    EXPECT_FALSE(RunAndWait(env.os(), "", kSwShowNormal));
+    EXPECT_FALSE(RunAndWait(env.os(), missing, kSwShowNormal));
 }
 
 // Windows takes at most 32,767 characters with the NUL. A longer registered
@@ -124,7 +122,7 @@ TEST(RunAndWaitContract, CommandLinesLongerThanWindowsTakesDoNotStart) {
         ExpectNoHandleLeak guard(env);
         std::string padded = command;
         padded.resize(length, 'x');
-        EXPECT_FALSE(RunAndWait(env.os(), padded, SW_SHOWNORMAL_VALUE)) << length;
+        EXPECT_FALSE(RunAndWait(env.os(), padded, kSwShowNormal)) << length;
         EXPECT_FALSE(env.Exists(marker)) << length;
     }
 }

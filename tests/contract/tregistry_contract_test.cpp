@@ -11,16 +11,14 @@
 namespace nuben::contract {
 namespace {
 
-constexpr std::uint32_t kRegDword = 4;
-
 // A TRegistry reading from HKLM, standing on the scratch key. Its current
 // key is the one handle it keeps; every other call gives back what it opens.
 class TRegistryContract : public ::testing::Test {
 protected:
     void SetUp() override {
         key_ = env_.ScratchKey();
-        reg_.SetAccessMask(KEY_READ_ACCESS);
-        reg_.SetRootHandle(HKEY_LOCAL_MACHINE_ROOT);
+        reg_.SetAccessMask(kKeyRead);
+        reg_.SetRootHandle(kHkeyLocalMachine);
     }
     void TearDown() override {
         if (reg_.CurrentKey() == 0) return;
@@ -40,9 +38,9 @@ protected:
 
 TEST_F(TRegistryContract, ReadsTextValuesUpToTheirFirstNul) {
     const std::string korean = std::string("C:\\") + texts::kProductName;
-    env_.SetValue(key_, "Plain", REG_SZ_TYPE, korean + std::string(1, '\0'));
-    env_.SetValue(key_, "Expand", REG_EXPAND_SZ_TYPE, std::string("%SystemRoot%\\NuBen\0", 19));
-    env_.SetValue(key_, "Split", REG_SZ_TYPE, std::string("before\0after\0", 13));
+    env_.SetValue(key_, "Plain", kRegSz, korean + std::string(1, '\0'));
+    env_.SetValue(key_, "Expand", kRegExpandSz, std::string("%SystemRoot%\\NuBen\0", 19));
+    env_.SetValue(key_, "Split", kRegSz, std::string("before\0after\0", 13));
     OpenScratch();
     ExpectNoHandleLeak guard(env_);
     EXPECT_EQ(korean, reg_.ReadTextValue("Plain"));
@@ -68,10 +66,10 @@ TEST_F(TRegistryContract, DeletesATreeThreeLevelsDeepAndNothingBeside) {
     env_.CreateKey(tree + "\\Level1\\Level2\\Level3");
     env_.CreateKey(tree + "\\Level1\\Other");
     env_.CreateKey(tree + "\\" + texts::kProductName);
-    env_.SetValue(tree + "\\Level1", "Value", REG_SZ_TYPE, std::string("v\0", 2));
+    env_.SetValue(tree + "\\Level1", "Value", kRegSz, std::string("v\0", 2));
     env_.CreateKey(key_ + "\\Sibling");
 
-    reg_.SetAccessMask(KEY_ALL_ACCESS_MASK);
+    reg_.SetAccessMask(kKeyAllAccess);
     {
         ExpectNoHandleLeak guard(env_);
         EXPECT_TRUE(reg_.DeleteKeyTree("\\" + tree));
@@ -82,8 +80,8 @@ TEST_F(TRegistryContract, DeletesATreeThreeLevelsDeepAndNothingBeside) {
 
 TEST_F(TRegistryContract, ARelativeDeleteWorksBelowTheCurrentKeyAndKeepsIt) {
     env_.CreateKey(key_ + "\\Child\\Grandchild");
-    env_.SetValue(key_, "Marker", REG_SZ_TYPE, std::string("here\0", 5));
-    reg_.SetAccessMask(KEY_ALL_ACCESS_MASK);
+    env_.SetValue(key_, "Marker", kRegSz, std::string("here\0", 5));
+    reg_.SetAccessMask(kKeyAllAccess);
     OpenScratch();
     const KeyHandle current = reg_.CurrentKey();
 
@@ -101,10 +99,10 @@ TEST_F(TRegistryContract, AKeyThatCannotBeOpenedIsStillDeleted) {
     const std::string leaf = key_ + "\\Unopenable";
     env_.CreateKey(leaf);
     // Everything of full access except DELETE itself.
-    if (!env_.DenyKeyAccess(leaf, KEY_ALL_ACCESS_MASK & ~0x00010000u)) {
+    if (!env_.DenyKeyAccess(leaf, kKeyAllAccess & ~0x00010000u)) {
         GTEST_SKIP() << env_.name() << ": cannot deny";
     }
-    reg_.SetAccessMask(KEY_ALL_ACCESS_MASK);
+    reg_.SetAccessMask(kKeyAllAccess);
     {
         ExpectNoHandleLeak guard(env_);
         EXPECT_FALSE(reg_.SubkeyExists("\\" + leaf));
@@ -116,8 +114,8 @@ TEST_F(TRegistryContract, AKeyThatCannotBeOpenedIsStillDeleted) {
 TEST_F(TRegistryContract, SubkeyExistsReadsADeniedKeyAsAbsent) {
     const std::string locked = key_ + "\\Locked";
     env_.CreateKey(locked);
-    if (!env_.DenyKeyAccess(locked, KEY_ALL_ACCESS_MASK)) GTEST_SKIP() << env_.name();
-    reg_.SetAccessMask(KEY_ALL_ACCESS_MASK);
+    if (!env_.DenyKeyAccess(locked, kKeyAllAccess)) GTEST_SKIP() << env_.name();
+    reg_.SetAccessMask(kKeyAllAccess);
     {
         ExpectNoHandleLeak guard(env_);
         EXPECT_FALSE(reg_.SubkeyExists(locked));

@@ -382,7 +382,7 @@ class Win32Env final : public ContractEnv {
                                    std::to_string(GetCurrentProcessId()) + ".txt";
         ProcessStart request;
         request.commandLine = SleeperCommand(500, marker);
-        request.startup = {STARTUPINFO_SIZE, 1, 1};
+        request.startup = {kStartupInfoSize, 1, 1};
         StartedProcess started;
         if (!os_.StartProcess(request, &started)) {
             ADD_FAILURE() << "cannot start " << request.commandLine;

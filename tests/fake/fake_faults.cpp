@@ -120,7 +120,7 @@ void FakePlatform::Corrupt(const CallPlan& plan, FindEntry* entry) {
     if (!plan.odd) return;
     switch (plan.kind) {
         case OddData::kWrongType:
-            entry->attributes ^= ATTR_DIRECTORY;
+            entry->attributes ^= kFileAttributeDirectory;
             break;
         case OddData::kEmpty:
             entry->name.clear();
@@ -137,7 +137,9 @@ void FakePlatform::Corrupt(const CallPlan& plan, FindEntry* entry) {
         case OddData::kTraversal:
             // A folder entry that leads to the Windows folder, a file entry to
             // a file in the root: both far outside the folder being listed.
-            entry->name = kClimb + ((entry->attributes & ATTR_DIRECTORY) != 0 ? "\\WINDOWS" : "\\boot.ini");
+            entry->name =
+                kClimb +
+                ((entry->attributes & kFileAttributeDirectory) != 0 ? "\\WINDOWS" : "\\boot.ini");
             break;
         case OddData::kNoNul:
             break;
@@ -223,7 +225,7 @@ std::uint32_t FakePlatform::OddValue(const CallPlan& plan, std::uint32_t type,
     if (!plan.odd) return type;
     switch (plan.kind) {
         case OddData::kWrongType:
-            return type == 4 ? 3 : 4;  // REG_DWORD (REG_BINARY for a DWORD)
+            return type == kRegDword ? kRegBinary : kRegDword;
         case OddData::kEmpty:
             bytes->clear();
             break;

@@ -9,9 +9,9 @@
 namespace nuben::fake {
 namespace {
 
-constexpr std::uint32_t kSettableAttributes = 0x1 | 0x2 | 0x4 | 0x20 | 0x100 | 0x1000 | 0x2000;
-constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
-constexpr std::uint32_t CREATE_SUSPENDED_BIT = 0x4;
+constexpr std::uint32_t kSettableAttributes =
+    kFileAttributeReadOnly | kFileAttributeHidden | kFileAttributeSystem | kFileAttributeArchive |
+    kFileAttributeTemporary | kFileAttributeOffline | kFileAttributeNotContentIndexed;
 // DOS dates run from 1980-01-01 up to the end of 2107.
 constexpr std::uint64_t kDosEpoch = 119600064000000000ull;
 constexpr std::uint64_t kDosEnd = 159992928000000000ull;
@@ -237,8 +237,8 @@ std::vector<std::string> FakePlatform::EventsOf(const std::vector<std::string>& 
 // ================================================================ registry
 
 std::shared_ptr<FakePlatform::KeyNode> FakePlatform::RootNode(KeyHandle root) const {
-    if (root == HKEY_LOCAL_MACHINE_ROOT) return hklm_;
-    if (root == HKEY_CURRENT_USER_ROOT) return hkcu_;
+    if (root == kHkeyLocalMachine) return hklm_;
+    if (root == kHkeyCurrentUser) return hkcu_;
     return nullptr;
 }
 
@@ -260,13 +260,13 @@ std::shared_ptr<FakePlatform::KeyNode> FakePlatform::UsableKey(KeyHandle key,
     std::uint32_t access = 0;
     auto node = KeyOf(key, &access);
     if (!node) {
-        *code = ERROR_INVALID_HANDLE_CODE;
+        *code = kErrorInvalidHandle;
     } else if (node->deleted) {
-        *code = ERROR_KEY_DELETED_CODE;
+        *code = kErrorKeyDeleted;
     } else if (neededAccess != 0 && (access & neededAccess) == 0) {
-        *code = ERROR_ACCESS_DENIED_CODE;
+        *code = kErrorAccessDenied;
     } else if (plan.fail) {
-        *code = ERROR_GEN_FAILURE_CODE;
+        *code = kErrorGenFailure;
     } else {
         return node;
     }
@@ -276,7 +276,7 @@ std::shared_ptr<FakePlatform::KeyNode> FakePlatform::UsableKey(KeyHandle key,
 std::shared_ptr<FakePlatform::KeyNode> FakePlatform::FindKey(
     const std::shared_ptr<KeyNode>& base, const std::string& path, long* code) const {
     if (!path.empty() && path[0] == '\\') {
-        *code = ERROR_BAD_PATHNAME_CODE;
+        *code = kErrorBadPathname;
         return nullptr;
     }
     std::shared_ptr<KeyNode> node = base;
@@ -284,12 +284,12 @@ std::shared_ptr<FakePlatform::KeyNode> FakePlatform::FindKey(
         if (part.empty()) continue;
         const auto it = node->subkeys.find(Fold(part));
         if (it == node->subkeys.end()) {
-            *code = ERROR_FILE_NOT_FOUND_CODE;
+            *code = kErrorFileNotFound;
             return nullptr;
         }
         node = it->second;
     }
-    *code = ERROR_SUCCESS_CODE;
+    *code = kErrorSuccess;
     return node;
 }
 
@@ -404,12 +404,12 @@ long FakePlatform::OpenRegistryKey(KeyHandle base, const std::string& path, std:
                                    KeyHandle* out) {
     const std::string label = KeyPathFor(base, path);
     const CallPlan plan = Enter("OpenRegistryKey", label);
-    long code = ERROR_SUCCESS_CODE;
+    long code = kErrorSuccess;
     const auto baseNode = UsableKey(base, 0, plan, &code);
     if (baseNode && !Injected("OpenRegistryKey", label, &code)) {
         const auto node = FindKey(baseNode, path, &code);
         if (node && (access & node->denied) != 0) {
-            code = ERROR_ACCESS_DENIED_CODE;
+            code = kErrorAccessDenied;
         } else if (node) {
             Handle handle;
             handle.kind = kKey;
@@ -426,13 +426,13 @@ long FakePlatform::QueryRegistryValue(KeyHandle key, const std::string& name, st
                                       std::uint8_t* data, std::uint32_t* size) {
     const CallPlan plan = Enter("QueryRegistryValue", KeyPathFor(key, "") + " [" + name + "] " +
                                                           (data == nullptr ? "size" : "data"));
-    long code = ERROR_SUCCESS_CODE;
-    const auto node = UsableKey(key, KEY_QUERY_VALUE_BIT, plan, &code);
+    long code = kErrorSuccess;
+    const auto node = UsableKey(key, kKeyQueryValue, plan, &code);
     if (!node || Injected("QueryRegistryValue", name, &code)) return code;
     if (data != nullptr && Injected("QueryRegistryValueData", name, &code)) return code;
     const auto it = node->values.find(Fold(name));
-    if (it == node->values.end()) return ERROR_FILE_NOT_FOUND_CODE;
-    if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER_CODE;
+    if (it == node->values.end()) return kErrorFileNotFound;
+    if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
     MarkAnswered(plan);
     KeyValue value = it->second;
     value.type = OddValue(plan, value.type, &value.bytes);
@@ -440,22 +440,22 @@ long FakePlatform::QueryRegistryValue(KeyHandle key, const std::string& name, st
     if (type != nullptr) *type = value.type;
     if (data == nullptr) {
         if (size != nullptr) *size = needed;
-        return ERROR_SUCCESS_CODE;
+        return kErrorSuccess;
     }
     if (*size < needed) {
         *size = needed;
-        return ERROR_MORE_DATA_CODE;
+        return kErrorMoreData;
     }
     std::memcpy(data, value.bytes.data(), needed);
     *size = needed;
-    return ERROR_SUCCESS_CODE;
+    return kErrorSuccess;
 }
 
 long FakePlatform::QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
                                         std::uint32_t* maxSubkeyLen) {
     const CallPlan plan = Enter("QueryRegistryKeyInfo", KeyPathFor(key, ""));
-    long code = ERROR_SUCCESS_CODE;
-    const auto node = UsableKey(key, KEY_QUERY_VALUE_BIT, plan, &code);
+    long code = kErrorSuccess;
+    const auto node = UsableKey(key, kKeyQueryValue, plan, &code);
     if (!node || Injected("QueryRegistryKeyInfo", KeyPath(*node), &code)) return code;
     std::size_t longest = 0;
     for (const auto& entry : node->subkeys) {
@@ -473,17 +473,17 @@ long FakePlatform::QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
     }
     if (subkeys != nullptr) *subkeys = static_cast<std::uint32_t>(count);
     if (maxSubkeyLen != nullptr) *maxSubkeyLen = static_cast<std::uint32_t>(longest);
-    return ERROR_SUCCESS_CODE;
+    return kErrorSuccess;
 }
 
 long FakePlatform::EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* name,
                                       std::uint32_t* nameLen) {
     const CallPlan plan = Enter("EnumRegistrySubkey", KeyPathFor(key, "") + " #" + std::to_string(index));
-    long code = ERROR_SUCCESS_CODE;
-    const auto node = UsableKey(key, KEY_ENUMERATE_SUB_KEYS_BIT, plan, &code);
+    long code = kErrorSuccess;
+    const auto node = UsableKey(key, kKeyEnumerateSubKeys, plan, &code);
     if (!node || Injected("EnumRegistrySubkey", KeyPath(*node), &code)) return code;
-    if (index >= node->subkeys.size()) return ERROR_NO_MORE_ITEMS_CODE;
-    if (name == nullptr || nameLen == nullptr) return ERROR_INVALID_PARAMETER_CODE;
+    if (index >= node->subkeys.size()) return kErrorNoMoreItems;
+    if (name == nullptr || nameLen == nullptr) return kErrorInvalidParameter;
     auto it = node->subkeys.begin();
     std::advance(it, index);
     MarkAnswered(plan);
@@ -492,33 +492,33 @@ long FakePlatform::EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* 
         // The buffer filled to the brim and a length far beyond it.
         std::memset(name, 'x', *nameLen);
         *nameLen = 0x7FFFFFFF;
-        return ERROR_SUCCESS_CODE;
+        return kErrorSuccess;
     }
     if (plan.odd && plan.kind == OddData::kNoNul && *nameLen >= found.size()) {
         // The name without its NUL, the rest of the buffer not cleared.
         std::memset(name, 'Z', *nameLen);
         std::memcpy(name, found.data(), found.size());
         *nameLen = static_cast<std::uint32_t>(found.size());
-        return ERROR_SUCCESS_CODE;
+        return kErrorSuccess;
     }
-    if (*nameLen < found.size() + 1) return ERROR_MORE_DATA_CODE;
+    if (*nameLen < found.size() + 1) return kErrorMoreData;
     std::memcpy(name, found.c_str(), found.size() + 1);
     *nameLen = static_cast<std::uint32_t>(found.size());
-    return ERROR_SUCCESS_CODE;
+    return kErrorSuccess;
 }
 
 long FakePlatform::DeleteRegistryKey(KeyHandle base, const std::string& path) {
     const std::string label = KeyPathFor(base, path);
     const CallPlan plan = Enter("DeleteRegistryKey", label);
-    long code = ERROR_SUCCESS_CODE;
+    long code = kErrorSuccess;
     const auto baseNode = UsableKey(base, 0, plan, &code);
     if (baseNode && !Injected("DeleteRegistryKey", label, &code)) {
         const auto node = FindKey(baseNode, path, &code);
         if (!node) {
             // code set by FindKey
-        } else if (node->parent == nullptr || (node->denied & DELETE_BIT) != 0 ||
+        } else if (node->parent == nullptr || (node->denied & kDelete) != 0 ||
                    !node->subkeys.empty()) {
-            code = ERROR_ACCESS_DENIED_CODE;
+            code = kErrorAccessDenied;
         } else {
             Unlink(node);
         }
@@ -529,18 +529,18 @@ long FakePlatform::DeleteRegistryKey(KeyHandle base, const std::string& path) {
 
 long FakePlatform::CloseRegistryKey(KeyHandle key) {
     const CallPlan plan = Enter("CloseRegistryKey", KeyPathFor(key, ""));
-    if (RootNode(key)) return plan.fail ? ERROR_GEN_FAILURE_CODE : ERROR_SUCCESS_CODE;
+    if (RootNode(key)) return plan.fail ? kErrorGenFailure : kErrorSuccess;
     Handle* handle = HandleOf(key, kKey);
     if (handle == nullptr) {
         ++badCloses_;
         Log("CloseKey " + Hex(key) + " -> invalid");
-        return ERROR_INVALID_HANDLE_CODE;
+        return kErrorInvalidHandle;
     }
     Log("CloseKey " + KeyPath(*handle->key) + (plan.fail ? " -> fail" : ""));
     // A close that reports failure still lets the handle go: there is
     // nothing the caller could do with it afterwards.
     handles_.erase(key);
-    return plan.fail ? ERROR_GEN_FAILURE_CODE : ERROR_SUCCESS_CODE;
+    return plan.fail ? kErrorGenFailure : kErrorSuccess;
 }
 
 // =================================================================== paths
@@ -697,7 +697,7 @@ std::shared_ptr<FakePlatform::FsNode> FakePlatform::MakeNode(const std::string& 
             slot = std::make_shared<FsNode>();
             slot->name = parts[i];
             slot->parent = node.get();
-            slot->attributes = (!last || folder) ? ATTR_DIRECTORY : ATTR_ARCHIVE;
+            slot->attributes = (!last || folder) ? kFileAttributeDirectory : kFileAttributeArchive;
         }
         node = last ? slot : FollowLink(slot, 0);
     }
@@ -711,7 +711,7 @@ std::string FakePlatform::NodePath(const FsNode& node) const {
 }
 
 std::uint32_t FakePlatform::ReportedAttributes(const FsNode& node) const {
-    return node.attributes == 0 ? ATTR_NORMAL : node.attributes;
+    return node.attributes == 0 ? kFileAttributeNormal : node.attributes;
 }
 
 FindEntry FakePlatform::EntryOf(const std::string& name, const FsNode& node) const {
@@ -730,7 +730,7 @@ void FakePlatform::AddDrive(char letter) {
     if (slot) return;
     slot = std::make_shared<FsNode>();
     slot->name = root;
-    slot->attributes = ATTR_DIRECTORY | ATTR_HIDDEN | ATTR_SYSTEM;
+    slot->attributes = kFileAttributeDirectory | kFileAttributeHidden | kFileAttributeSystem;
 }
 
 void FakePlatform::AddShare(const std::string& uncRoot) {
@@ -738,24 +738,25 @@ void FakePlatform::AddShare(const std::string& uncRoot) {
     if (slot) return;
     slot = std::make_shared<FsNode>();
     slot->name = uncRoot;
-    slot->attributes = ATTR_DIRECTORY;
+    slot->attributes = kFileAttributeDirectory;
 }
 
 void FakePlatform::MakeFolder(const std::string& path, std::uint32_t attributes) {
     auto node = MakeNode(path, true);
-    node->attributes = ATTR_DIRECTORY | (attributes & ~ATTR_NORMAL);
+    node->attributes = kFileAttributeDirectory | (attributes & ~kFileAttributeNormal);
 }
 
 void FakePlatform::MakeFile(const std::string& path, const std::string& bytes,
                             std::uint32_t attributes) {
     auto node = MakeNode(path, false);
-    node->attributes = attributes == 0 ? ATTR_ARCHIVE : (attributes & ~ATTR_NORMAL);
+    node->attributes =
+        attributes == 0 ? kFileAttributeArchive : (attributes & ~kFileAttributeNormal);
     node->bytes = bytes;
 }
 
 void FakePlatform::MakeFolderLink(const std::string& linkPath, const std::string& target) {
     auto node = MakeNode(linkPath, true);
-    node->attributes = ATTR_DIRECTORY | ATTR_REPARSE_POINT;
+    node->attributes = kFileAttributeDirectory | kFileAttributeReparsePoint;
     node->linkTarget = Normalise(target);
 }
 
@@ -777,7 +778,7 @@ std::string FakePlatform::FileBytes(const std::string& path) const {
 
 std::uint32_t FakePlatform::AttributesAt(const std::string& path) const {
     const auto node = NodeAt(path, false);
-    return node ? ReportedAttributes(*node) : INVALID_FILE_ATTRIBUTES_VALUE;
+    return node ? ReportedAttributes(*node) : kInvalidFileAttributes;
 }
 
 int FakePlatform::HoldOpen(const std::string& path) {
@@ -858,10 +859,10 @@ void FakePlatform::SetSpecialFolder(int csidl, const std::string& path) {
 // ======================================================== files (platform)
 
 std::uint32_t FakePlatform::FileAttributesOf(const std::string& path) {
-    if (Enter("FileAttributesOf", path).fail) return INVALID_FILE_ATTRIBUTES_VALUE;
-    if (Injected("FileAttributesOf", Normalise(path))) return INVALID_FILE_ATTRIBUTES_VALUE;
+    if (Enter("FileAttributesOf", path).fail) return kInvalidFileAttributes;
+    if (Injected("FileAttributesOf", Normalise(path))) return kInvalidFileAttributes;
     const auto node = NodeAt(path, false);
-    return node ? ReportedAttributes(*node) : INVALID_FILE_ATTRIBUTES_VALUE;
+    return node ? ReportedAttributes(*node) : kInvalidFileAttributes;
 }
 
 bool FakePlatform::ChangeFileAttributes(const std::string& path, std::uint32_t attributes) {
@@ -941,8 +942,9 @@ bool FakePlatform::RemoveFile(const std::string& path) {
     const CallPlan plan = Enter("RemoveFile", path);
     const Located at = Locate(path, false);
     bool ok = false;
-    if (!plan.fail && !Injected("RemoveFile", at.full) && at.node && at.parent && !at.node->IsFolder() &&
-        (at.node->attributes & ATTR_READONLY) == 0 && at.node->openCount == 0) {
+    if (!plan.fail && !Injected("RemoveFile", at.full) && at.node && at.parent &&
+        !at.node->IsFolder() && (at.node->attributes & kFileAttributeReadOnly) == 0 &&
+        at.node->openCount == 0) {
         at.parent->children.erase(Fold(at.name));
         ok = true;
     }
@@ -955,7 +957,7 @@ bool FakePlatform::RemoveEmptyDirectory(const std::string& path) {
     const Located at = Locate(path, false);
     bool ok = false;
     if (!plan.fail && !Injected("RemoveEmptyDirectory", at.full) && at.node && at.parent &&
-        at.node->IsFolder() && (at.node->attributes & ATTR_READONLY) == 0 &&
+        at.node->IsFolder() && (at.node->attributes & kFileAttributeReadOnly) == 0 &&
         at.node->openCount == 0 && at.node->holdCount == 0 &&
         (!at.node->linkTarget.empty() || at.node->children.empty())) {
         // A link goes as a link; its target keeps its contents.
@@ -972,17 +974,18 @@ FileHandle FakePlatform::CreateFileForWriting(const std::string& path) {
     std::shared_ptr<FsNode> node;
     if (!plan.fail && !Injected("CreateFileForWriting", at.full) && at.parent) {
         node = at.node;
-        constexpr std::uint32_t kRefused = ATTR_DIRECTORY | ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM;
+        constexpr std::uint32_t kRefused = kFileAttributeDirectory | kFileAttributeReadOnly |
+                                           kFileAttributeHidden | kFileAttributeSystem;
         if (node && ((node->attributes & kRefused) != 0 || node->openCount > 0)) {
             node.reset();
         } else if (node) {
             node->bytes.clear();
-            node->attributes = ATTR_ARCHIVE;
+            node->attributes = kFileAttributeArchive;
         } else {
             node = std::make_shared<FsNode>();
             node->name = at.name;
             node->parent = at.parent.get();
-            node->attributes = ATTR_ARCHIVE;
+            node->attributes = kFileAttributeArchive;
             at.parent->children[Fold(at.name)] = node;
         }
     }
@@ -1056,10 +1059,10 @@ FileHandle FakePlatform::OpenFolderToHold(const std::string& path) {
 std::uint32_t FakePlatform::HeldAttributesOf(FileHandle file) {
     Handle* handle = HandleOf(file, kFile);
     const CallPlan plan = Enter("HeldAttributesOf", handle == nullptr ? Hex(file) : handle->path);
-    if (plan.fail || handle == nullptr) return INVALID_FILE_ATTRIBUTES_VALUE;
+    if (plan.fail || handle == nullptr) return kInvalidFileAttributes;
     MarkAnswered(plan);
     const std::uint32_t attributes = ReportedAttributes(*handle->file);
-    return plan.odd ? attributes ^ ATTR_DIRECTORY : attributes;
+    return plan.odd ? attributes ^ kFileAttributeDirectory : attributes;
 }
 
 std::string FakePlatform::TempFolderPath() {
@@ -1256,7 +1259,7 @@ bool FakePlatform::StartProcess(const ProcessStart& request, StartedProcess* sta
 
     Process process;
     process.request = request;
-    process.suspended = (request.creationFlags & CREATE_SUSPENDED_BIT) != 0;
+    process.suspended = (request.creationFlags & kCreateSuspended) != 0;
     for (std::size_t i = 0; i < programs_.size(); ++i) {
         if (Fold(programs_[i].path) == Fold(program)) {
             process.program = static_cast<int>(i);
@@ -1471,30 +1474,29 @@ WindowHandle FakePlatform::RelatedWindow(WindowHandle handle, std::uint32_t comm
         AfterWindowCall(handle, "RelatedWindow");
         return 0;
     }
-    constexpr std::uint32_t kFirst = 0, kLast = 1, kNext = 2, kPrev = 3, kChild = 5;
     std::vector<WindowHandle> live;
     for (const Window& window : windows_) {
         if (window.alive) live.push_back(window.handle);
     }
     WindowHandle result = 0;
     if (handle == kDesktop) {
-        if (command == kChild) result = live.empty() ? 0 : live.front();
-        if (command == kFirst || command == kLast) result = kDesktop;
+        if (command == kGwChild) result = live.empty() ? 0 : live.front();
+        if (command == kGwHwndFirst || command == kGwHwndLast) result = kDesktop;
         return result;
     }
     const auto at = std::find(live.begin(), live.end(), handle);
     if (at != live.end()) {
         switch (command) {
-            case kFirst:
+            case kGwHwndFirst:
                 result = live.front();
                 break;
-            case kLast:
+            case kGwHwndLast:
                 result = live.back();
                 break;
-            case kNext:
+            case kGwHwndNext:
                 result = (at + 1 == live.end()) ? 0 : *(at + 1);
                 break;
-            case kPrev:
+            case kGwHwndPrev:
                 result = (at == live.begin()) ? 0 : *(at - 1);
                 break;
             default:

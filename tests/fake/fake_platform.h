@@ -22,27 +22,6 @@
 
 namespace nuben::fake {
 
-// Further Win32 codes the fake returns.
-constexpr long ERROR_INVALID_HANDLE_CODE = 6;
-constexpr long ERROR_GEN_FAILURE_CODE = 31;
-constexpr long ERROR_INVALID_PARAMETER_CODE = 87;
-constexpr long ERROR_BAD_PATHNAME_CODE = 161;
-constexpr long ERROR_KEY_DELETED_CODE = 1018;
-
-// Registry access bits the fake checks on handles.
-constexpr std::uint32_t KEY_QUERY_VALUE_BIT = 0x0001;
-constexpr std::uint32_t KEY_ENUMERATE_SUB_KEYS_BIT = 0x0008;
-constexpr std::uint32_t DELETE_BIT = 0x00010000;
-
-// File attributes.
-constexpr std::uint32_t ATTR_READONLY = 0x1;
-constexpr std::uint32_t ATTR_HIDDEN = 0x2;
-constexpr std::uint32_t ATTR_SYSTEM = 0x4;
-constexpr std::uint32_t ATTR_DIRECTORY = 0x10;
-constexpr std::uint32_t ATTR_ARCHIVE = 0x20;
-constexpr std::uint32_t ATTR_NORMAL = 0x80;
-constexpr std::uint32_t ATTR_REPARSE_POINT = 0x400;
-
 // A file time well inside the DOS date range (2010-01-01 00:00 UTC).
 constexpr std::uint64_t kDefaultFileTime = 129067776000000000ull;
 
@@ -112,7 +91,7 @@ public:
 
     // ===== Set-up and inspection (not logged) =====
 
-    // --- Registry. `root` is HKEY_LOCAL_MACHINE_ROOT or HKEY_CURRENT_USER_ROOT.
+    // --- Registry. `root` is kHkeyLocalMachine or kHkeyCurrentUser.
     void CreateKey(KeyHandle root, const std::string& path);
     void SetValue(KeyHandle root, const std::string& keyPath, const std::string& name,
                   std::uint32_t type, const std::string& bytes);
@@ -128,7 +107,7 @@ public:
     // denied bits in one comparable string per key.
     std::map<std::string, std::string> RegistryState() const;
     // Opening the key with any of these access bits fails with ERROR_ACCESS_DENIED;
-    // DELETE_BIT also makes RegDeleteKey fail.
+    // kDelete also makes RegDeleteKey fail.
     void DenyKeyAccess(KeyHandle root, const std::string& path, std::uint32_t deniedBits);
     // RegQueryInfoKeyA's longest-name length: in characters, as Windows
     // counts it (the default), or in bytes (off), which some systems give.
@@ -216,10 +195,10 @@ public:
     // `subject` is the full path (key path "HKLM\\..."), value name, resource
     // name or command line the call is about; "" matches every call.
     void FailNext(const std::string& operation, const std::string& subject = std::string(),
-                  int times = 1, long errorCode = ERROR_GEN_FAILURE_CODE);
+                  int times = 1, long errorCode = kErrorGenFailure);
     void FailWhen(const std::string& operation,
                   std::function<bool(const std::string& subject)> predicate,
-                  long errorCode = ERROR_GEN_FAILURE_CODE);
+                  long errorCode = kErrorGenFailure);
     // The next write to a file writes only `bytes` bytes and still reports success.
     void ShortenNextWrite(std::uint32_t bytes) { shortWrite_ = static_cast<std::int64_t>(bytes); }
 
@@ -340,14 +319,14 @@ private:
     struct FsNode {
         std::string name;
         FsNode* parent = nullptr;
-        std::uint32_t attributes = 0;  // ATTR_DIRECTORY marks a folder
+        std::uint32_t attributes = 0;  // kFileAttributeDirectory marks a folder
         std::uint64_t lastWrite = kDefaultFileTime;
         std::string bytes;
         std::map<std::string, std::shared_ptr<FsNode>> children;  // by folded name
         std::string linkTarget;  // folder links only
         int openCount = 0;       // open without sharing (handles and holds)
         int holdCount = 0;       // held by OpenFolderToHold: all but delete shared
-        bool IsFolder() const { return (attributes & ATTR_DIRECTORY) != 0; }
+        bool IsFolder() const { return (attributes & kFileAttributeDirectory) != 0; }
     };
     enum HandleKind { kKey, kFile, kFind, kProcess, kThread, kResource, kJob };
     struct Handle {
@@ -391,7 +370,7 @@ private:
         std::string subject;  // folded; "" for every call
         int remaining = 0;    // < 0: every matching call
         std::function<bool(const std::string&)> predicate;
-        long code = ERROR_GEN_FAILURE_CODE;
+        long code = kErrorGenFailure;
     };
     struct CallPlan {
         std::size_t number = 0;

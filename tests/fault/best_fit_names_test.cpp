@@ -19,8 +19,6 @@
 namespace nuben::fault {
 namespace {
 
-using test::HKLM;
-
 // Stands for the won sign U+20A9, which code page 949 lacks: stored as one
 // double-byte character, handed over by the ANSI functions as 0x5C.
 const std::string kWon = "\xA3\xDC";
@@ -55,7 +53,7 @@ public:
     long EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* name,
                             std::uint32_t* nameLen) override {
         const long code = FakePlatform::EnumRegistrySubkey(key, index, name, nameLen);
-        if (code == ERROR_SUCCESS_CODE) {
+        if (code == kErrorSuccess) {
             // Never longer than the stored name, so it fits where that did.
             const std::string converted = BestFit(std::string(name, *nameLen));
             std::memcpy(name, converted.c_str(), converted.size() + 1);
@@ -108,18 +106,18 @@ TEST_F(BestFitNamesTest, AFileWhoseNameComesOutAsAClimbIsNeverDeleted) {
 constexpr std::size_t kCallBudget = 2000;
 
 TEST_F(BestFitNamesTest, ASubkeyWhoseNameComesOutAbsoluteIsNeverFollowed) {
-    os.SetText(HKLM, "SOFTWARE\\NU-BEN", "InstallPath", "C:\\Program Files\\누벤");
-    os.CreateKey(HKLM, "SOFTWARE\\NU-BEN\\" + kWon + "SOFTWARE");
-    os.SetText(HKLM, "SOFTWARE\\Other", "Keep", "me");
+    os.SetText(kHkeyLocalMachine, "SOFTWARE\\NU-BEN", "InstallPath", "C:\\Program Files\\누벤");
+    os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\NU-BEN\\" + kWon + "SOFTWARE");
+    os.SetText(kHkeyLocalMachine, "SOFTWARE\\Other", "Keep", "me");
     os.SetCallBudget(kCallBudget);
     {
         TRegistry reg(os);
-        reg.SetAccessMask(KEY_ALL_ACCESS_MASK);
-        reg.SetRootHandle(HKLM);
+        reg.SetAccessMask(kKeyAllAccess);
+        reg.SetRootHandle(kHkeyLocalMachine);
         reg.DeleteKeyTree("SOFTWARE\\NU-BEN");
     }
     EXPECT_FALSE(os.BudgetExceeded()) << "the walk never ended";
-    EXPECT_TRUE(os.ValueExists(HKLM, "SOFTWARE\\Other", "Keep"));
+    EXPECT_TRUE(os.ValueExists(kHkeyLocalMachine, "SOFTWARE\\Other", "Keep"));
 }
 
 TEST_F(BestFitNamesTest, AFolderWhoseNameComesOutAsItsOwnParentIsNeverEntered) {

@@ -11,17 +11,16 @@
 namespace nuben::fault {
 namespace {
 
-constexpr KeyHandle HKLM = HKEY_LOCAL_MACHINE_ROOT;
-constexpr std::uint32_t kRead = 0x20019;
-
 class FakeFaultsTest : public ::testing::Test {
 protected:
-    void SetUp() override { os.SetText(HKLM, "SOFTWARE\\App", "Path", "C:\\App"); }
-    void TearDown() override {
-        if (HasFailure()) std::fprintf(stderr, "%s", os.Dump().c_str());
-    }
+  void SetUp() override { os.SetText(kHkeyLocalMachine, "SOFTWARE\\App", "Path", "C:\\App"); }
+  void TearDown() override {
+      if (HasFailure()) std::fprintf(stderr, "%s", os.Dump().c_str());
+  }
 
-    long Open(KeyHandle* key) { return os.OpenRegistryKey(HKLM, "SOFTWARE\\App", kRead, key); }
+  long Open(KeyHandle* key) {
+      return os.OpenRegistryKey(kHkeyLocalMachine, "SOFTWARE\\App", kKeyRead, key);
+  }
 
     // Reads "Path" the way TRegistry does: size first, then the data.
     std::pair<std::uint32_t, std::string> ReadPath(KeyHandle key) {
@@ -77,9 +76,9 @@ TEST_F(FakeFaultsTest, OddRegistryValuesAreWhatTheirNamesSay) {
     };
     for (const Case& c : cases) {
         fake::FakePlatform machine;
-        machine.SetText(HKLM, "SOFTWARE\\App", "Path", path);
+        machine.SetText(kHkeyLocalMachine, "SOFTWARE\\App", "Path", path);
         KeyHandle key = 0;
-        ASSERT_EQ(0, machine.OpenRegistryKey(HKLM, "SOFTWARE\\App", kRead, &key));
+        ASSERT_EQ(0, machine.OpenRegistryKey(kHkeyLocalMachine, "SOFTWARE\\App", kKeyRead, &key));
         // Call 2 is the size query, call 3 the data read: both see the odd value.
         machine.CorruptCall(2, c.kind);
         machine.CorruptCall(3, c.kind);

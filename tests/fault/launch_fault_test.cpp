@@ -139,14 +139,15 @@ TEST_P(LaunchFaultTest, UndisturbedRunTakesItsRoad) {
     EXPECT_EQ(road.uninstallerRuns, uninstallerStarted);
     EXPECT_EQ(road.delivers, installerStarted);
     if (scenario.layout == Layout::kBeta) {
-        EXPECT_EQ(road.betaKeyStays, os.KeyExists(HKEY_LOCAL_MACHINE_ROOT, BetaKey().substr(5)));
+        EXPECT_EQ(road.betaKeyStays, os.KeyExists(kHkeyLocalMachine, BetaKey().substr(5)));
     }
     if (scenario.layout == Layout::kVersion20) {
         for (const std::string& path : Version20Files()) {
             EXPECT_EQ(!road.version20Removed, os.Exists(path)) << path;
         }
         for (const std::string& key : Version20Keys()) {
-            EXPECT_EQ(!road.version20Removed, os.KeyExists(HKEY_LOCAL_MACHINE_ROOT, key.substr(5))) << key;
+            EXPECT_EQ(!road.version20Removed, os.KeyExists(kHkeyLocalMachine, key.substr(5)))
+                << key;
         }
     }
     if (HasFailure()) std::fprintf(stderr, "%s", Cut(os.Dump()).c_str());

@@ -9,9 +9,6 @@
 namespace nuben::fault {
 namespace {
 
-using test::kYes;
-constexpr std::uint32_t kWmQuit = 0x0012;
-
 enum class Box { kAskBeta, kBetaRefused, kAsk20, k20Refused, kUnknown };
 
 Box Classify(const fake::BoxRecord& box) {
@@ -35,7 +32,7 @@ std::string StripQuotes(const std::string& text) {
 // the 2.0 road the refusal follows a question that was not a Yes.
 bool AllowedBoxes(Layout layout, const std::vector<Box>& boxes, const std::vector<int>& answers) {
     if (boxes.empty()) return true;
-    const bool yes = answers[0] == kYes;
+    const bool yes = answers[0] == kIdYes;
     switch (layout) {
         case Layout::kNothing:
             return false;
@@ -104,8 +101,8 @@ std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,
         }
     }
     if (!AllowedBoxes(scenario.layout, boxes, answers)) breaches.push_back("boxes out of order");
-    const bool betaYes = !boxes.empty() && boxes[0] == Box::kAskBeta && answers[0] == kYes;
-    const bool v20Yes = !boxes.empty() && boxes[0] == Box::kAsk20 && answers[0] == kYes;
+    const bool betaYes = !boxes.empty() && boxes[0] == Box::kAskBeta && answers[0] == kIdYes;
+    const bool v20Yes = !boxes.empty() && boxes[0] == Box::kAsk20 && answers[0] == kIdYes;
     const bool declinedOrBlocked =
         (!boxes.empty() && !betaYes && !v20Yes) ||
         std::find(boxes.begin(), boxes.end(), Box::kBetaRefused) != boxes.end();

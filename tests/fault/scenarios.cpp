@@ -5,11 +5,6 @@
 namespace nuben::fault {
 namespace {
 
-using test::HKLM;
-constexpr KeyHandle HKCU = HKEY_CURRENT_USER_ROOT;
-constexpr int kYes = 6;
-constexpr int kNo = 7;
-
 const std::string kApp = test::kProgramFiles + "\\누벤";
 const std::string kShortcut = test::kDesktop + "\\누벤.lnk";
 const std::string kGroup = test::kPrograms + "\\누벤 2.0";
@@ -21,16 +16,16 @@ bool Within(const std::string& path, const std::string& root) {
 }
 
 void InstallVersion20(fake::FakePlatform& os) {
-    os.SetText(HKLM, test::kV20Key, "DisplayName", "누벤 2.0");
-    os.CreateKey(HKLM, test::kV20Key + "\\Details");
-    os.SetText(HKLM, test::kProductKey, "InstallPath", kApp);
+    os.SetText(kHkeyLocalMachine, test::kV20Key, "DisplayName", "누벤 2.0");
+    os.CreateKey(kHkeyLocalMachine, test::kV20Key + "\\Details");
+    os.SetText(kHkeyLocalMachine, test::kProductKey, "InstallPath", kApp);
     // A subkey name long enough that the enumeration buffer could also hold
     // a short name of another key.
-    os.SetText(HKLM, test::kProductKey + "\\Settings", "Theme", "blue");
-    os.MakeFile(kApp + "\\NuBen.exe", "exe", fake::ATTR_READONLY);
-    os.MakeFolder(kApp + "\\data", fake::ATTR_HIDDEN);
+    os.SetText(kHkeyLocalMachine, test::kProductKey + "\\Settings", "Theme", "blue");
+    os.MakeFile(kApp + "\\NuBen.exe", "exe", kFileAttributeReadOnly);
+    os.MakeFolder(kApp + "\\data", kFileAttributeHidden);
     os.MakeFile(kApp + "\\data\\words.dat", "words",
-                fake::ATTR_READONLY | fake::ATTR_HIDDEN | fake::ATTR_SYSTEM);
+                kFileAttributeReadOnly | kFileAttributeHidden | kFileAttributeSystem);
     os.MakeFile(kShortcut, "shortcut");
     os.MakeFile(kGroup + "\\누벤.lnk", "start");
     os.MakeFile(kGroup + "\\제거.lnk", "remove");
@@ -39,8 +34,8 @@ void InstallVersion20(fake::FakePlatform& os) {
 // The uninstaller hands its work over to a copy of itself, which ends at
 // the second look at its job (the uninstaller, when not waited for, at the first).
 void InstallBeta(fake::FakePlatform& os, bool uninstallerRemovesIt) {
-    os.SetText(HKLM, test::kBetaKey, "DisplayName", "누벤");
-    os.SetText(HKLM, test::kBetaKey, "UninstallString", UninstallCommand());
+    os.SetText(kHkeyLocalMachine, test::kBetaKey, "DisplayName", "누벤");
+    os.SetText(kHkeyLocalMachine, test::kBetaKey, "UninstallString", UninstallCommand());
     os.RegisterProgram(
         kUninstaller,
         [](fake::FakePlatform& machine, const ProcessStart&) {
@@ -50,7 +45,7 @@ void InstallBeta(fake::FakePlatform& os, bool uninstallerRemovesIt) {
     os.RegisterProgram(
         kUninstallerCopy,
         [uninstallerRemovesIt](fake::FakePlatform& machine, const ProcessStart&) {
-            if (uninstallerRemovesIt) machine.RemoveKey(HKLM, test::kBetaKey);
+            if (uninstallerRemovesIt) machine.RemoveKey(kHkeyLocalMachine, test::kBetaKey);
         },
         /*effectWhenWaitedFor=*/true, /*livesForCounts=*/2);
 }
@@ -60,11 +55,11 @@ void InstallBeta(fake::FakePlatform& os, bool uninstallerRemovesIt) {
 const std::vector<Scenario>& LaunchPaths() {
     static const std::vector<Scenario> paths = {
         {"NothingInstalled", Layout::kNothing, false, 0},
-        {"BetaDeclined", Layout::kBeta, true, kNo},
-        {"BetaAcceptedAndRemoved", Layout::kBeta, true, kYes},
-        {"BetaAcceptedAndKept", Layout::kBeta, false, kYes},
-        {"Version20Declined", Layout::kVersion20, false, kNo},
-        {"Version20Accepted", Layout::kVersion20, false, kYes},
+        {"BetaDeclined", Layout::kBeta, true, kIdNo},
+        {"BetaAcceptedAndRemoved", Layout::kBeta, true, kIdYes},
+        {"BetaAcceptedAndKept", Layout::kBeta, false, kIdYes},
+        {"Version20Declined", Layout::kVersion20, false, kIdNo},
+        {"Version20Accepted", Layout::kVersion20, false, kIdYes},
     };
     return paths;
 }
@@ -86,10 +81,11 @@ void Furnish(fake::FakePlatform& os, const Scenario& scenario) {
     os.MakeFile(kUninstaller, "the beta's own files");
     os.MakeFile(test::kCommonDesktop + "\\누벤.lnk", "all users' shortcut");
     os.MakeFile(test::kCommonPrograms + "\\누벤 2.0\\누벤.lnk", "all users' group");
-    os.SetText(HKLM, "SOFTWARE\\NU-BEN2", "InstallPath", test::kProgramFiles + "\\누벤 사전");
-    os.CreateKey(HKLM, test::kUninstallRoot + "\\누벤 2.01");
-    os.SetText(HKLM, test::kUninstallRoot + "\\Other", "DisplayName", "Other");
-    os.SetText(HKCU, "SOFTWARE\\NU-BEN", "Recent", "the user's own settings");
+    os.SetText(kHkeyLocalMachine, "SOFTWARE\\NU-BEN2", "InstallPath",
+               test::kProgramFiles + "\\누벤 사전");
+    os.CreateKey(kHkeyLocalMachine, test::kUninstallRoot + "\\누벤 2.01");
+    os.SetText(kHkeyLocalMachine, test::kUninstallRoot + "\\Other", "DisplayName", "Other");
+    os.SetText(kHkeyCurrentUser, "SOFTWARE\\NU-BEN", "Recent", "the user's own settings");
 
     if (scenario.layout == Layout::kVersion20) InstallVersion20(os);
     if (scenario.layout == Layout::kBeta) InstallBeta(os, scenario.uninstallerRemovesBeta);

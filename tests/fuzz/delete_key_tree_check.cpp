@@ -17,7 +17,6 @@
 namespace nuben::fuzz {
 namespace {
 
-constexpr KeyHandle HKLM = HKEY_LOCAL_MACHINE_ROOT;
 const std::string kParent = "SOFTWARE\\Fuzz";
 const std::string kTarget = kParent + "\\Target";
 
@@ -69,15 +68,14 @@ bool Within(const std::string& path, const std::string& root) {
 bool MarkRemaining(const std::vector<Node>& nodes, std::size_t index, bool reached,
                    std::vector<bool>* remains) {
     const Node& node = nodes[index];
-    constexpr std::uint32_t kDeleteBit = 0x00010000;
-    const bool opens = reached && (node.denied & KEY_ALL_ACCESS_MASK) == 0;
+    const bool opens = reached && (node.denied & kKeyAllAccess) == 0;
     bool childRemains = false;
     for (const std::size_t child : node.children) {
         childRemains = MarkRemaining(nodes, child, opens, remains) || childRemains;
     }
     // Never reached: never deleted. Reached: deleted unless a subkey stays
     // or the key denies deletion.
-    (*remains)[index] = !reached || childRemains || (node.denied & kDeleteBit) != 0;
+    (*remains)[index] = !reached || childRemains || (node.denied & kDelete) != 0;
     return (*remains)[index];
 }
 
@@ -98,25 +96,26 @@ Verdict CheckDeleteKeyTree(const std::uint8_t* data, std::size_t size) {
     os.ReportSubkeyLengthInCharacters((flags & 0x20) != 0 && nt && codePage != 1252);
 
     std::vector<Node> nodes = {{kTarget, 0, {}}, {kParent + "\\Target2", 0, {}}, {kParent + "\\Other", 0, {}}};
-    for (const Node& node : nodes) os.SetText(HKLM, node.path, "Value", node.path);
-    os.SetText(HKEY_CURRENT_USER_ROOT, kTarget, "Value", "the same path below another root");
-    const std::uint32_t denials[] = {0x0008, 0x00010000, 0x0001};
+    for (const Node& node : nodes) os.SetText(kHkeyLocalMachine, node.path, "Value", node.path);
+    os.SetText(kHkeyCurrentUser, kTarget, "Value", "the same path below another root");
+    const std::uint32_t denials[] = {kKeyEnumerateSubKeys, kDelete, kKeyQueryValue};
     while (!in.empty() && nodes.size() < 64) {
         const std::size_t parent = in.Byte() % nodes.size();
         const std::string name = MakeName(in, codePage);
         const std::uint8_t deny = in.Byte();
         const std::string path = nodes[parent].path + "\\" + name;
-        if (os.KeyExists(HKLM, path)) continue;  // the same name as a sibling once folded
+        if (os.KeyExists(kHkeyLocalMachine, path))
+            continue;  // the same name as a sibling once folded
         Node node{path, deny < 0xC0 ? 0u : denials[deny % 3], {}};
-        os.SetText(HKLM, path, "Value", name);
-        if (node.denied != 0) os.DenyKeyAccess(HKLM, path, node.denied);
+        os.SetText(kHkeyLocalMachine, path, "Value", name);
+        if (node.denied != 0) os.DenyKeyAccess(kHkeyLocalMachine, path, node.denied);
         nodes[parent].children.push_back(nodes.size());
         nodes.push_back(node);
     }
     // The target itself may deny too.
     if (targetDenial >= 0xE0) {
         nodes[0].denied = denials[targetDenial % 3];
-        os.DenyKeyAccess(HKLM, kTarget, nodes[0].denied);
+        os.DenyKeyAccess(kHkeyLocalMachine, kTarget, nodes[0].denied);
     }
 
     const std::map<std::string, std::string> before = os.RegistryState();
@@ -124,8 +123,8 @@ Verdict CheckDeleteKeyTree(const std::uint8_t* data, std::size_t size) {
     bool deleted = false;
     {
         TRegistry reg(os);
-        reg.SetAccessMask(KEY_ALL_ACCESS_MASK);
-        reg.SetRootHandle(HKLM);
+        reg.SetAccessMask(kKeyAllAccess);
+        reg.SetRootHandle(kHkeyLocalMachine);
         if (mode == 0) {
             deleted = reg.DeleteKeyTree(kTarget);
         } else {
@@ -138,13 +137,14 @@ Verdict CheckDeleteKeyTree(const std::uint8_t* data, std::size_t size) {
     }
     v.Expect(os.OpenHandleCount() == 0, "no handle left open");
     v.Expect(os.BadCloseCount() == 0, "no handle closed twice");
-    v.Expect(deleted == !os.KeyExists(HKLM, kTarget), "true exactly when the key is gone");
+    v.Expect(deleted == !os.KeyExists(kHkeyLocalMachine, kTarget),
+             "true exactly when the key is gone");
 
     std::vector<bool> expected(nodes.size(), true);
     MarkRemaining(nodes, 0, /*reached=*/true, &expected);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         if (!Within(nodes[i].path, kTarget)) continue;
-        const bool remains = os.KeyExists(HKLM, nodes[i].path);
+        const bool remains = os.KeyExists(kHkeyLocalMachine, nodes[i].path);
         if (remains != expected[i]) {
             v.Expect(false, std::string(remains ? "remains: " : "deleted: ") + nodes[i].path);
         }

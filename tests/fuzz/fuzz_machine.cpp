@@ -43,25 +43,25 @@ std::vector<Folder> WellKnown(int codePage, bool x86) {
     const Names n = NamesOf(codePage);
     const std::string programFiles = x86 ? kProgramFilesX86 : kProgramFiles;
     return {
-        {0x0024, kWindows},
-        {0x0025, kSystem},
-        {0x0029, kSystem},
-        {0x0026, programFiles},
-        {0x002A, programFiles},
-        {0x002B, programFiles + "\\Common Files"},
-        {0x002C, programFiles + "\\Common Files"},
-        {0x0023, kAllUsers + "\\Application Data"},
-        {0x0019, kAllUsers + "\\" + n.desktop},
-        {0x002E, kAllUsers + "\\Documents"},
-        {0x0016, kAllUsers + "\\" + n.startMenu},
-        {0x0017, kAllUsers + "\\" + n.startMenu + "\\" + n.programs},
-        {0x0028, kProfile},
-        {0x0010, kProfile + "\\" + n.desktop},
-        {0x0005, kProfile + "\\My Documents"},
-        {0x000B, kProfile + "\\" + n.startMenu},
-        {0x0002, kProfile + "\\" + n.startMenu + "\\" + n.programs},
-        {0x001A, kProfile + "\\Application Data"},
-        {0x001C, kProfile + "\\Local Settings\\Application Data"},
+        {kCsidlWindows, kWindows},
+        {kCsidlSystem, kSystem},
+        {kCsidlSystemX86, kSystem},
+        {kCsidlProgramFiles, programFiles},
+        {kCsidlProgramFilesX86, programFiles},
+        {kCsidlProgramFilesCommon, programFiles + "\\Common Files"},
+        {kCsidlProgramFilesCommonX86, programFiles + "\\Common Files"},
+        {kCsidlCommonAppData, kAllUsers + "\\Application Data"},
+        {kCsidlCommonDesktopDirectory, kAllUsers + "\\" + n.desktop},
+        {kCsidlCommonDocuments, kAllUsers + "\\Documents"},
+        {kCsidlCommonStartMenu, kAllUsers + "\\" + n.startMenu},
+        {kCsidlCommonPrograms, kAllUsers + "\\" + n.startMenu + "\\" + n.programs},
+        {kCsidlProfile, kProfile},
+        {kCsidlDesktopDirectory, kProfile + "\\" + n.desktop},
+        {kCsidlPersonal, kProfile + "\\My Documents"},
+        {kCsidlStartMenu, kProfile + "\\" + n.startMenu},
+        {kCsidlPrograms, kProfile + "\\" + n.startMenu + "\\" + n.programs},
+        {kCsidlAppData, kProfile + "\\Application Data"},
+        {kCsidlLocalAppData, kProfile + "\\Local Settings\\Application Data"},
     };
 }
 
@@ -75,13 +75,13 @@ void FurnishFolderMachine(fake::FakePlatform& os, int codePage, bool x86) {
         os.MakeFile(folder.path + "\\keep.txt", "keep");
     }
     os.MakeFile(kProgramFiles + "\\keep.txt", "keep");  // the native one, when x86
-    os.MakeFile("C:\\boot.ini", "boot", fake::ATTR_HIDDEN | fake::ATTR_SYSTEM);
+    os.MakeFile("C:\\boot.ini", "boot", kFileAttributeHidden | kFileAttributeSystem);
 
     const std::string app = kProgramFiles + "\\" + n.product;
-    os.MakeFile(app + "\\NuBen.exe", "exe", fake::ATTR_READONLY);
-    os.MakeFolder(app + "\\data", fake::ATTR_HIDDEN);
+    os.MakeFile(app + "\\NuBen.exe", "exe", kFileAttributeReadOnly);
+    os.MakeFolder(app + "\\data", kFileAttributeHidden);
     os.MakeFile(app + "\\data\\words.dat", "words",
-                fake::ATTR_READONLY | fake::ATTR_HIDDEN | fake::ATTR_SYSTEM);
+                kFileAttributeReadOnly | kFileAttributeHidden | kFileAttributeSystem);
     os.MakeFile(app + "\\\x83\x5C\\tail.txt", "a folder whose name ends in 0x5C in code page 932");
     os.MakeFolderLink(app + "\\windows-link", kWindows);
     os.MakeFile(kProgramFiles + "\\" + n.product + " 2.0\\sibling.txt", "sibling");

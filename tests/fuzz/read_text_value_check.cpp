@@ -43,9 +43,9 @@ public:
         const bool first = data == nullptr;
         Read read;
         read.bufferSize = (size != nullptr && !first) ? *size : 0;
-        if (!first && grow) SetValue(HKEY_LOCAL_MACHINE_ROOT, kValueKey, name, 1, grownBytes);
+        if (!first && grow) SetValue(kHkeyLocalMachine, kValueKey, name, kRegSz, grownBytes);
         if ((first && failFirst) || (!first && failSecond)) {
-            read.code = 31;  // ERROR_GEN_FAILURE
+            read.code = kErrorGenFailure;
         } else {
             read.code = FakePlatform::QueryRegistryValue(key, name, type, data, size);
             if (read.code == 0 && size != nullptr) {
@@ -82,8 +82,8 @@ Verdict CheckReadTextValue(const std::uint8_t* data, std::size_t size) {
     const std::string bytes = in.Bytes(65536);
     os.grownBytes = bytes + std::string(64, 'g');
 
-    os.CreateKey(HKEY_LOCAL_MACHINE_ROOT, kValueKey);
-    if (!missing) os.SetValue(HKEY_LOCAL_MACHINE_ROOT, kValueKey, name, type, bytes);
+    os.CreateKey(kHkeyLocalMachine, kValueKey);
+    if (!missing) os.SetValue(kHkeyLocalMachine, kValueKey, name, type, bytes);
 
     Verdict v;
     std::string text = "(unset)";
@@ -91,8 +91,8 @@ Verdict CheckReadTextValue(const std::uint8_t* data, std::size_t size) {
     bool raised = false;
     {
         TRegistry reg(os);
-        reg.SetAccessMask(KEY_READ_ACCESS);
-        reg.SetRootHandle(HKEY_LOCAL_MACHINE_ROOT);
+        reg.SetAccessMask(kKeyRead);
+        reg.SetRootHandle(kHkeyLocalMachine);
         if (!reg.OpenSubkey(kValueKey)) {
             v.Expect(false, "the key opens");
             return v;

@@ -36,8 +36,8 @@ TEST_F(DeliveryTest, WritesTheInstallerAndStartsItFromTheTempFolderWithoutWaitin
     EXPECT_EQ(kTarget, start.program);
     EXPECT_EQ(kTarget, start.request.applicationName);
     EXPECT_EQ("\"" + kTarget + "\"", start.request.commandLine);
-    EXPECT_EQ(1u, start.request.startup.flags & 1u);  // STARTF_USESHOWWINDOW
-    EXPECT_EQ(SW_SHOWNORMAL_VALUE, start.request.startup.showWindow);
+    EXPECT_EQ(kStartfUseShowWindow, start.request.startup.flags & kStartfUseShowWindow);
+    EXPECT_EQ(kSwShowNormal, start.request.startup.showWindow);
     EXPECT_EQ(kTemp.substr(0, kTemp.size() - 1), start.currentDirectory);
     EXPECT_TRUE(os.EventsOf({"WaitInputIdle", "WaitEnd"}).empty());
     // Written and closed before the folder change and the start.

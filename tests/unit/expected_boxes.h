@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/win_constants.h"
+
 namespace nuben::test {
 
 inline const std::string kCaption = "알림";
@@ -21,13 +23,9 @@ inline const std::string kV20Question =
 inline const std::string kV20Blocked =
     "누벤 2.0 버전을 제거하지 않으면 누벤 2.1의 설치를 계속할 수 없습니다.";
 
-// MB_TOPMOST (0x40000) with MB_YESNO | MB_ICONQUESTION, MB_ICONERROR, MB_ICONINFORMATION.
-inline constexpr std::uint32_t kQuestionStyle = 0x00040024;
-inline constexpr std::uint32_t kErrorStyle = 0x00040010;
-inline constexpr std::uint32_t kInfoStyle = 0x00040040;
-
-// The user's answers: IDYES, IDNO.
-inline constexpr int kYes = 6;
-inline constexpr int kNo = 7;
+// Always on top, with the buttons and icon of a question, an error, a notice.
+inline constexpr std::uint32_t kQuestionStyle = kMbTopmost | kMbYesNo | kMbIconQuestion;
+inline constexpr std::uint32_t kErrorStyle = kMbTopmost | kMbOk | kMbIconError;
+inline constexpr std::uint32_t kInfoStyle = kMbTopmost | kMbOk | kMbIconInformation;
 
 }  // namespace nuben::test

@@ -15,7 +15,8 @@ class FakeModelTest : public MachineTest {};
 TEST_F(FakeModelTest, AFolderLinkShowsItsTargetsContentsAndGoesAloneWhenRemoved) {
     os.MakeFile("C:\\Target\\a.txt", "a");
     os.MakeFolderLink("C:\\Tree\\link", "C:\\Target");
-    EXPECT_EQ(fake::ATTR_DIRECTORY | fake::ATTR_REPARSE_POINT, os.FileAttributesOf("C:\\Tree\\link"));
+    EXPECT_EQ(kFileAttributeDirectory | kFileAttributeReparsePoint,
+              os.FileAttributesOf("C:\\Tree\\link"));
     FindEntry entry;
     const FindHandle find = os.FindFirstEntry("C:\\Tree\\link\\*.*", &entry);
     ASSERT_NE(kInvalidHandle, find);
@@ -63,10 +64,9 @@ TEST_F(FakeModelTest, AnUnquotedCommandStartsTheShortestProgramPrefixAsWindowsDo
 TEST_F(FakeModelTest, WindowsWalkInZOrderAndAVanishedOneHasNoNextAndNoTexts) {
     const WindowHandle a = os.AddWindow("A", "first");
     const WindowHandle b = os.AddWindow("B", "second");
-    EXPECT_EQ(a, os.RelatedWindow(os.RelatedWindow(os.DesktopWindow(), GW_CHILD_CMD),
-                                  GW_HWNDFIRST_CMD));
-    EXPECT_EQ(b, os.RelatedWindow(a, GW_HWNDNEXT_CMD));
-    EXPECT_EQ(0u, os.RelatedWindow(b, GW_HWNDNEXT_CMD));
+    EXPECT_EQ(a, os.RelatedWindow(os.RelatedWindow(os.DesktopWindow(), kGwChild), kGwHwndFirst));
+    EXPECT_EQ(b, os.RelatedWindow(a, kGwHwndNext));
+    EXPECT_EQ(0u, os.RelatedWindow(b, kGwHwndNext));
     char buffer[4] = {'x', 'x', 'x', 'x'};
     EXPECT_EQ(3, os.WindowTextOf(a, buffer, 4));  // cut to size - 1
     EXPECT_EQ("fir", std::string(buffer));
@@ -75,8 +75,8 @@ TEST_F(FakeModelTest, WindowsWalkInZOrderAndAVanishedOneHasNoNextAndNoTexts) {
     EXPECT_FALSE(os.IsLiveWindow(a));
     EXPECT_EQ(0, os.ClassNameOf(a, buffer, 4));
     EXPECT_EQ("fir", std::string(buffer)) << "a failed fetch leaves the buffer alone";
-    EXPECT_EQ(0u, os.RelatedWindow(a, GW_HWNDNEXT_CMD));
-    EXPECT_FALSE(os.PostMessageTo(a, WM_QUIT_MESSAGE, 0, 0));
+    EXPECT_EQ(0u, os.RelatedWindow(a, kGwHwndNext));
+    EXPECT_FALSE(os.PostMessageTo(a, kWmQuit, 0, 0));
 }
 
 TEST_F(FakeModelTest, ResourcesLoadAndReleaseAsHandles) {
@@ -121,10 +121,10 @@ TEST_F(FakeModelTest, DoubleByteNamesFoldOnlyTheirSingleByteLetters) {
 
 TEST_F(FakeModelTest, FollowsWindowsWhereWineRunAsRootDoesNot) {
     // Documented Windows behaviour the contract cannot check under Wine.
-    os.MakeFolder("C:\\ro", fake::ATTR_READONLY);
+    os.MakeFolder("C:\\ro", kFileAttributeReadOnly);
     EXPECT_FALSE(os.RemoveEmptyDirectory("C:\\ro"));
-    os.MakeFile("C:\\ro.bin", "ro", fake::ATTR_READONLY);
-    os.MakeFile("C:\\hidden.bin", "h", fake::ATTR_HIDDEN);
+    os.MakeFile("C:\\ro.bin", "ro", kFileAttributeReadOnly);
+    os.MakeFile("C:\\hidden.bin", "h", kFileAttributeHidden);
     EXPECT_EQ(kInvalidHandle, os.CreateFileForWriting("C:\\ro.bin"));
     EXPECT_EQ(kInvalidHandle, os.CreateFileForWriting("C:\\hidden.bin"));
     EXPECT_EQ("h", os.FileBytes("C:\\hidden.bin"));

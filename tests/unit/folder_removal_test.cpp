@@ -18,16 +18,30 @@ class FolderRemovalTest : public FurnishedMachineTest {
 protected:
     void SetUp() override {
         FurnishedMachineTest::SetUp();
-        os.MakeFolder(kApp, fake::ATTR_READONLY);
-        os.MakeFile(kApp + "\\NuBen.exe", "exe", fake::ATTR_READONLY);
-        os.MakeFolder(kApp + "\\data", fake::ATTR_HIDDEN);
-        os.MakeFile(kApp + "\\data\\ro.dat", "ro", fake::ATTR_READONLY);
-        os.MakeFile(kApp + "\\data\\hidden.dat", "h", fake::ATTR_HIDDEN);
-        os.MakeFile(kApp + "\\data\\sys.dat", "s",
-                    fake::ATTR_SYSTEM | fake::ATTR_HIDDEN | fake::ATTR_READONLY);
-        os.MakeFolder(kApp + "\\data\\deeper", fake::ATTR_HIDDEN | fake::ATTR_SYSTEM);
-        os.MakeFile(kApp + "\\data\\deeper\\leaf.txt", "leaf");
-        os.MakeFolder(kApp + "\\empty");
+        // In order, below kApp: a folder where `bytes` is null, else a file.
+        const struct {
+            const char* path;
+            const char* bytes;
+            std::uint32_t attributes;
+        } tree[] = {
+            {"", nullptr, kFileAttributeReadOnly},
+            {"\\NuBen.exe", "exe", kFileAttributeReadOnly},
+            {"\\data", nullptr, kFileAttributeHidden},
+            {"\\data\\ro.dat", "ro", kFileAttributeReadOnly},
+            {"\\data\\hidden.dat", "h", kFileAttributeHidden},
+            {"\\data\\sys.dat", "s",
+             kFileAttributeSystem | kFileAttributeHidden | kFileAttributeReadOnly},
+            {"\\data\\deeper", nullptr, kFileAttributeHidden | kFileAttributeSystem},
+            {"\\data\\deeper\\leaf.txt", "leaf", 0},
+            {"\\empty", nullptr, 0},
+        };
+        for (const auto& entry : tree) {
+            if (entry.bytes == nullptr) {
+                os.MakeFolder(kApp + entry.path, entry.attributes);
+            } else {
+                os.MakeFile(kApp + entry.path, entry.bytes, entry.attributes);
+            }
+        }
         os.MakeFile(kProgramFiles + "\\누벤 Other\\keep.txt", "sibling with a common prefix");
     }
     void TearDown() override {
@@ -144,7 +158,7 @@ TEST_F(FolderRemovalTest, AFolderBelowAWellKnownOneIsRemoved) {
 }
 
 TEST_F(FolderRemovalTest, AFolderLinkInsideTheTreeGoesAsALinkAndItsTargetStays) {
-    os.MakeFolder("C:\\Shared", fake::ATTR_READONLY);
+    os.MakeFolder("C:\\Shared", kFileAttributeReadOnly);
     os.MakeFile("C:\\Shared\\precious.doc", "precious");
     os.MakeFile("C:\\Shared\\sub\\more.doc", "more");
     os.MakeFolderLink(kApp + "\\data\\shared", "C:\\Shared");
@@ -152,7 +166,7 @@ TEST_F(FolderRemovalTest, AFolderLinkInsideTheTreeGoesAsALinkAndItsTargetStays) 
     EXPECT_FALSE(os.Exists(kApp));
     EXPECT_EQ("precious", os.FileBytes("C:\\Shared\\precious.doc"));
     EXPECT_EQ("more", os.FileBytes("C:\\Shared\\sub\\more.doc"));
-    EXPECT_EQ(fake::ATTR_READONLY, os.AttributesAt("C:\\Shared") & fake::ATTR_READONLY)
+    EXPECT_EQ(kFileAttributeReadOnly, os.AttributesAt("C:\\Shared") & kFileAttributeReadOnly)
         << "attributes reset through the link";
     for (const std::string& line : os.EventsOf({"FindFirst"})) {
         EXPECT_EQ(std::string::npos, line.find("shared\\")) << "entered the link: " << line;
@@ -221,13 +235,20 @@ protected:
         const std::string user = "C:\\Users\\user";
         const std::string startMenu = user + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";
         const std::vector<std::pair<int, std::string>> folders = {
-            {0x0024, "C:\\Windows"}, {0x0025, "C:\\Windows\\SysWOW64"},
-            {0x0026, "C:\\Program Files (x86)"}, {0x002A, "C:\\Program Files (x86)"},
-            {0x0023, "C:\\ProgramData"}, {0x0019, "C:\\Users\\Public\\Desktop"},
-            {0x002E, "C:\\Users\\Public\\Documents"}, {0x0028, user},
-            {0x0010, user + "\\Desktop"}, {0x0005, user + "\\Documents"},
-            {0x000B, startMenu}, {0x0002, startMenu + "\\Programs"},
-            {0x001A, user + "\\AppData\\Roaming"}, {0x001C, user + "\\AppData\\Local"}};
+            {kCsidlWindows, "C:\\Windows"},
+            {kCsidlSystem, "C:\\Windows\\SysWOW64"},
+            {kCsidlProgramFiles, "C:\\Program Files (x86)"},
+            {kCsidlProgramFilesX86, "C:\\Program Files (x86)"},
+            {kCsidlCommonAppData, "C:\\ProgramData"},
+            {kCsidlCommonDesktopDirectory, "C:\\Users\\Public\\Desktop"},
+            {kCsidlCommonDocuments, "C:\\Users\\Public\\Documents"},
+            {kCsidlProfile, user},
+            {kCsidlDesktopDirectory, user + "\\Desktop"},
+            {kCsidlPersonal, user + "\\Documents"},
+            {kCsidlStartMenu, startMenu},
+            {kCsidlPrograms, startMenu + "\\Programs"},
+            {kCsidlAppData, user + "\\AppData\\Roaming"},
+            {kCsidlLocalAppData, user + "\\AppData\\Local"}};
         for (const auto& folder : folders) {
             os.SetSpecialFolder(folder.first, folder.second);
             os.MakeFile(folder.second + "\\keep.txt", "keep");
@@ -286,8 +307,8 @@ TEST_F(FoldedNamesTest, AWellKnownFolderNamedInDoubleByteLettersIsRefusedInAnyCa
     const std::string upper = "\xAC\xAA\xAC\xA3\xAC\xA1\xAC\xAF";  // "ИВАН"
     const std::string wide = "\xA3\xCE\xA3\xD5\xA3\xC2";             // "ＮＵＢ"
     const std::string wideLower = "\xA3\xEE\xA3\xF5\xA3\xE2";        // "ｎｕｂ"
-    os.SetSpecialFolder(0x0028, "C:\\Users\\" + ivan);
-    os.SetSpecialFolder(0x0005, "C:\\Data\\" + wide);
+    os.SetSpecialFolder(kCsidlProfile, "C:\\Users\\" + ivan);
+    os.SetSpecialFolder(kCsidlPersonal, "C:\\Data\\" + wide);
     os.MakeFile("C:\\Users\\" + ivan + "\\keep.txt", "the user's own");
     os.MakeFile("C:\\Data\\" + wide + "\\keep.txt", "the user's documents");
     const std::string before = os.FileSnapshot();
@@ -307,7 +328,7 @@ TEST_F(FoldedNamesTest, AWellKnownFolderNamedInDoubleByteLettersIsRefusedInAnyCa
 
 // If the system cannot fold the names, nothing is emptied on a guess.
 TEST_F(FoldedNamesTest, NamesThatCannotBeFoldedAreNotEmptied) {
-    os.SetSpecialFolder(0x0028, "C:\\Users\\user");
+    os.SetSpecialFolder(kCsidlProfile, "C:\\Users\\user");
     os.MakeFolder("C:\\Users\\user");
     os.MakeFile("C:\\Program Files\\NuBen\\app.exe", "exe");
     os.FailWhen("UpperCaseText", [](const std::string&) { return true; });

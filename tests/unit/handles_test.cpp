@@ -79,8 +79,8 @@ TEST_F(UniqueHandleTest, ProcessInformationClosesProcessThenThread) {
 
 TEST_F(UniqueHandleTest, KeyAndFileOwnersCloseThroughThePlatform) {
     KeyHandle key = 0;
-    os.CreateKey(HKEY_LOCAL_MACHINE_ROOT, "SOFTWARE\\X");
-    ASSERT_EQ(0, os.OpenRegistryKey(HKEY_LOCAL_MACHINE_ROOT, "SOFTWARE\\X", 0x20019, &key));
+    os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\X");
+    ASSERT_EQ(0, os.OpenRegistryKey(kHkeyLocalMachine, "SOFTWARE\\X", 0x20019, &key));
     { unique_hkey owner(os, key); }
     { unique_hfile file(os, os.CreateFileForWriting("C:\\Temp\\f.bin")); EXPECT_TRUE(file); }
     { unique_hfile invalid(os, kInvalidHandle); }

@@ -43,21 +43,22 @@ protected:
     }
 
     void RegisterBeta(bool withUninstallString = true) {
-        os.SetText(HKLM, kBetaKey, "DisplayName", "누벤");
-        if (withUninstallString) os.SetText(HKLM, kBetaKey, "UninstallString", kUninstaller + " /S");
+        os.SetText(kHkeyLocalMachine, kBetaKey, "DisplayName", "누벤");
+        if (withUninstallString)
+            os.SetText(kHkeyLocalMachine, kBetaKey, "UninstallString", kUninstaller + " /S");
     }
     void InstallBeta(bool uninstallerRemovesIt, bool withUninstallString = true) {
         RegisterBeta(withUninstallString);
         os.RegisterProgram(
             kUninstaller,
             [uninstallerRemovesIt](fake::FakePlatform& machine, const ProcessStart&) {
-                if (uninstallerRemovesIt) machine.RemoveKey(HKLM, kBetaKey);
+                if (uninstallerRemovesIt) machine.RemoveKey(kHkeyLocalMachine, kBetaKey);
             },
             /*effectWhenWaitedFor=*/true);
     }
     void InstallVersion20() {
-        os.CreateKey(HKLM, kV20Key);
-        os.SetText(HKLM, kProductKey, "InstallPath", kApp);
+        os.CreateKey(kHkeyLocalMachine, kV20Key);
+        os.SetText(kHkeyLocalMachine, kProductKey, "InstallPath", kApp);
         os.MakeFile(kApp + "\\NuBen.exe", "exe");
     }
 
@@ -125,27 +126,27 @@ TEST_F(LaunchTest, NothingInstalled_NoBoxAndTheInstallerIsDelivered) {
 
 TEST_F(LaunchTest, BetaDeclined_EndsAtOnceWithoutTouchingAnything) {
     InstallBeta(true);
-    os.QueueAnswers({kNo});
+    os.QueueAnswers({kIdNo});
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}}), Boxes());
     EXPECT_EQ((std::vector<std::string>{"Box 0x00040024"}), Trace());
-    EXPECT_TRUE(os.KeyExists(HKLM, kBetaKey));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, kBetaKey));
 }
 
 TEST_F(LaunchTest, BetaAcceptedAndRemoved_MainWindowToldUninstallerAwaitedThenDelivery) {
     InstallBeta(true);
-    os.QueueAnswers({kYes});
+    os.QueueAnswers({kIdYes});
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}}), Boxes());
     EXPECT_EQ(Then(BetaRemoval(), Delivery()), Trace());
     ASSERT_EQ(2u, os.Starts().size());
     EXPECT_EQ(kUninstaller + " /S", os.Starts()[0].request.commandLine) << "as registered";
-    EXPECT_EQ(SW_SHOWNORMAL_VALUE, os.Starts()[0].request.startup.showWindow);
+    EXPECT_EQ(kSwShowNormal, os.Starts()[0].request.startup.showWindow);
 }
 
 TEST_F(LaunchTest, BetaAcceptedButStillRegistered_BetaBlockedAndNoDelivery) {
     InstallBeta(false);
-    os.QueueAnswers({kYes});
+    os.QueueAnswers({kIdYes});
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}, {kBetaBlocked, kErrorStyle}}),
               Boxes());
@@ -170,7 +171,7 @@ const fake::ProgramEffect kStartsCopy = [](fake::FakePlatform& m, const ProcessS
     m.StartChild(kCopy);
 };
 const fake::ProgramEffect kRemovesBeta = [](fake::FakePlatform& m, const ProcessStart&) {
-    m.RemoveKey(HKLM, kBetaKey);
+    m.RemoveKey(kHkeyLocalMachine, kBetaKey);
 };
 // A browser left open on a survey page.
 const fake::ProgramEffect kRemovesBetaOpensBrowser = [](fake::FakePlatform& m,
@@ -192,7 +193,7 @@ TEST_P(UninstallerTest, TheRecheckComesOnlyWhenTheWorkIsDone) {
     os.RegisterProgram(kCopy, row.copyRemovesIt ? kRemovesBeta : nullptr, true, 2);
     os.RegisterProgram(kBrowser);
     if (*row.refused) os.FailNext(row.refused);
-    os.QueueAnswers({kYes});
+    os.QueueAnswers({kIdYes});
     RunLaunchSequence(g);
     EXPECT_EQ(Then(Then(BetaRemoval(), row.afterItsEnd),
                    row.blocked ? std::vector<std::string>{"Box 0x00040010"} : Delivery()),
@@ -218,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LaunchTest, BetaWithoutUninstallString_NothingStartsAndBetaBlocked) {
     InstallBeta(true, /*withUninstallString=*/false);
-    os.QueueAnswers({kYes});
+    os.QueueAnswers({kIdYes});
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}, {kBetaBlocked, kErrorStyle}}),
               Boxes());
@@ -228,20 +229,20 @@ TEST_F(LaunchTest, BetaWithoutUninstallString_NothingStartsAndBetaBlocked) {
 
 TEST_F(LaunchTest, Version20Declined_BlockedWithTheInformationIconAndNothingRemoved) {
     InstallVersion20();
-    os.QueueAnswers({kNo});
+    os.QueueAnswers({kIdNo});
     const std::string before = os.FileSnapshot();
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kV20Question, kQuestionStyle}, {kV20Blocked, kInfoStyle}}),
               Boxes());
     EXPECT_EQ((std::vector<std::string>{"Box 0x00040024", "Box 0x00040040"}), Trace());
     EXPECT_EQ(before, os.FileSnapshot());
-    EXPECT_TRUE(os.KeyExists(HKLM, kV20Key));
-    EXPECT_TRUE(os.KeyExists(HKLM, kProductKey));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, kV20Key));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, kProductKey));
 }
 
 TEST_F(LaunchTest, Version20Accepted_WindowsToldInOrderPauseRemovalThenDelivery) {
     InstallVersion20();
-    os.QueueAnswers({kYes});
+    os.QueueAnswers({kIdYes});
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kV20Question, kQuestionStyle}}), Boxes());
     EXPECT_EQ(Then({"Box 0x00040024", Post(mainWindow), Post(reportTool), "Pause 1000",
@@ -255,18 +256,18 @@ TEST_F(LaunchTest, Version20Accepted_WindowsToldInOrderPauseRemovalThenDelivery)
 TEST_F(LaunchTest, BetaAndVersion20_OnlyTheBetaPathRunsAnd20StaysUntouched) {
     InstallBeta(true);
     InstallVersion20();
-    os.QueueAnswers({kYes});
+    os.QueueAnswers({kIdYes});
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}}), Boxes());
     EXPECT_EQ(Then(BetaRemoval(), Delivery()), Trace());
-    EXPECT_TRUE(os.KeyExists(HKLM, kV20Key));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, kV20Key));
     EXPECT_TRUE(os.Exists(kApp + "\\NuBen.exe"));
 }
 
 TEST_F(LaunchTest, BetaAndVersion20Declined_OnlyTheBetaQuestion) {
     InstallBeta(true);
     InstallVersion20();
-    os.QueueAnswers({kNo});
+    os.QueueAnswers({kIdNo});
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}}), Boxes());
 }
@@ -279,7 +280,7 @@ TEST_P(NotAYesTest, OnTheBetaPathEndsLikeADecline) {
     os.QueueAnswers({GetParam()});
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<std::string>{"Box 0x00040024"}), Trace());
-    EXPECT_TRUE(os.KeyExists(HKLM, kBetaKey));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, kBetaKey));
 }
 
 TEST_P(NotAYesTest, OnThe20PathShowsTheRefusalAndRemovesNothing) {

@@ -12,19 +12,30 @@ std::string InstallerBytes() {
 
 void FurnishTypicalMachine(fake::FakePlatform& os) {
     const std::vector<std::pair<int, std::string>> folders = {
-        {0x0024, kWindows},       {0x0025, kSystem},          {0x0029, kSystem},
-        {0x0026, kProgramFiles},  {0x002B, kCommonFiles},     {0x0023, kCommonAppData},
-        {0x0019, kCommonDesktop}, {0x0016, kCommonStartMenu}, {0x0017, kCommonPrograms},
-        {0x002E, kCommonDocuments}, {0x0028, kProfile},       {0x0010, kDesktop},
-        {0x0005, kDocuments},     {0x000B, kStartMenu},       {0x0002, kPrograms},
-        {0x001A, kAppData},       {0x001C, kLocalAppData},
+        {kCsidlWindows, kWindows},
+        {kCsidlSystem, kSystem},
+        {kCsidlSystemX86, kSystem},
+        {kCsidlProgramFiles, kProgramFiles},
+        {kCsidlProgramFilesCommon, kCommonFiles},
+        {kCsidlCommonAppData, kCommonAppData},
+        {kCsidlCommonDesktopDirectory, kCommonDesktop},
+        {kCsidlCommonStartMenu, kCommonStartMenu},
+        {kCsidlCommonPrograms, kCommonPrograms},
+        {kCsidlCommonDocuments, kCommonDocuments},
+        {kCsidlProfile, kProfile},
+        {kCsidlDesktopDirectory, kDesktop},
+        {kCsidlPersonal, kDocuments},
+        {kCsidlStartMenu, kStartMenu},
+        {kCsidlPrograms, kPrograms},
+        {kCsidlAppData, kAppData},
+        {kCsidlLocalAppData, kLocalAppData},
     };
     for (const auto& folder : folders) {
         os.SetSpecialFolder(folder.first, folder.second);
         os.MakeFolder(folder.second);
         os.MakeFile(folder.second + "\\keep.txt", "keep");
     }
-    os.MakeFile("C:\\boot.ini", "boot", fake::ATTR_HIDDEN | fake::ATTR_SYSTEM);
+    os.MakeFile("C:\\boot.ini", "boot", kFileAttributeHidden | kFileAttributeSystem);
     os.MakeFolder(kTemp);
     os.SetTempPath(kTemp);
     os.MakeFolder(kWork);

@@ -13,8 +13,6 @@
 
 namespace nuben::test {
 
-constexpr KeyHandle HKLM = HKEY_LOCAL_MACHINE_ROOT;
-
 inline const std::string kUninstallRoot = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline const std::string kBetaKey = kUninstallRoot + "\\NU-BEN";
 inline const std::string kV20Key = kUninstallRoot + "\\누벤 2.0";

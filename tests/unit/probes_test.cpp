@@ -17,8 +17,8 @@ protected:
         EXPECT_EQ(0u, os.OpenHandleCount());
         MachineTest::TearDown();
     }
-    void Beta(const std::string& displayName, std::uint32_t type = REG_SZ_TYPE) {
-        os.SetText(HKLM, kBetaKey, "DisplayName", displayName, type);
+    void Beta(const std::string& displayName, std::uint32_t type = kRegSz) {
+        os.SetText(kHkeyLocalMachine, kBetaKey, "DisplayName", displayName, type);
     }
 };
 
@@ -29,7 +29,8 @@ TEST_F(ProbeTest, NoBetaKeyLeavesTheCommandAlone) {
 
 TEST_F(ProbeTest, TheBetaIsFoundByItsExactKoreanNameAndItsCommandTaken) {
     Beta("누벤");
-    os.SetText(HKLM, kBetaKey, "UninstallString", "C:\\Program Files\\NU-BEN\\unins000.exe /S");
+    os.SetText(kHkeyLocalMachine, kBetaKey, "UninstallString",
+               "C:\\Program Files\\NU-BEN\\unins000.exe /S");
     EXPECT_TRUE(IsBetaInstalled(g));
     EXPECT_EQ("C:\\Program Files\\NU-BEN\\unins000.exe /S", g.UninstallCommand);
     EXPECT_EQ((std::vector<std::string>{"OpenKey HKLM\\" + kBetaKey + " 0x20019 -> 0"}),
@@ -38,7 +39,7 @@ TEST_F(ProbeTest, TheBetaIsFoundByItsExactKoreanNameAndItsCommandTaken) {
 }
 
 TEST_F(ProbeTest, AnyOtherDisplayNameIsNotTheBetaYetTheCommandIsOverwritten) {
-    os.SetText(HKLM, kBetaKey, "UninstallString", "other.exe");
+    os.SetText(kHkeyLocalMachine, kBetaKey, "UninstallString", "other.exe");
     for (const std::string name : {"누벤 ", " 누벤", "누벤 베타", "NU-BEN", "nu-ben", "", "누"}) {
         g.UninstallCommand = "previous";
         Beta(name);
@@ -54,64 +55,65 @@ TEST_F(ProbeTest, ABetaWithoutUninstallStringIsFoundAndEmptiesTheCommand) {
 }
 
 TEST_F(ProbeTest, ADisplayNameAsExpandableTextCounts) {
-    Beta("누벤", REG_EXPAND_SZ_TYPE);
+    Beta("누벤", kRegExpandSz);
     EXPECT_TRUE(IsBetaInstalled(g));
 }
 
 TEST_F(ProbeTest, ADisplayNameEndsAtItsFirstNul) {
-    os.SetValue(HKLM, kBetaKey, "DisplayName", REG_SZ_TYPE, std::string("누벤\0old", 9));
+    os.SetValue(kHkeyLocalMachine, kBetaKey, "DisplayName", kRegSz, std::string("누벤\0old", 9));
     EXPECT_TRUE(IsBetaInstalled(g));
 }
 
 TEST_F(ProbeTest, ABinaryDisplayNameReadsAsNotInstalledAndKeepsTheCommand) {
-    os.SetValue(HKLM, kBetaKey, "DisplayName", 3, std::string("누벤\0", 5));
-    os.SetText(HKLM, kBetaKey, "UninstallString", "unins.exe");
+    os.SetValue(kHkeyLocalMachine, kBetaKey, "DisplayName", kRegBinary, std::string("누벤\0", 5));
+    os.SetText(kHkeyLocalMachine, kBetaKey, "UninstallString", "unins.exe");
     EXPECT_FALSE(IsBetaInstalled(g));
     EXPECT_EQ("previous", g.UninstallCommand);
 }
 
 TEST_F(ProbeTest, AMatchedBetaStaysFoundWhenItsCommandIsNotText) {
     Beta("누벤");
-    os.SetValue(HKLM, kBetaKey, "UninstallString", 4, std::string("\x01\x00\x00\x00", 4));
+    os.SetValue(kHkeyLocalMachine, kBetaKey, "UninstallString", kRegDword,
+                std::string("\x01\x00\x00\x00", 4));
     EXPECT_TRUE(IsBetaInstalled(g));
     EXPECT_EQ("previous", g.UninstallCommand);
 }
 
 TEST_F(ProbeTest, ABetaKeyThatDeniesReadingIsNotInstalled) {
     Beta("누벤");
-    os.SetText(HKLM, kBetaKey, "UninstallString", "unins.exe");
-    os.DenyKeyAccess(HKLM, kBetaKey, KEY_READ_ACCESS);
+    os.SetText(kHkeyLocalMachine, kBetaKey, "UninstallString", "unins.exe");
+    os.DenyKeyAccess(kHkeyLocalMachine, kBetaKey, kKeyRead);
     EXPECT_FALSE(IsBetaInstalled(g));
     EXPECT_EQ("previous", g.UninstallCommand);
 }
 
 TEST_F(ProbeTest, TheBetaProbeCanBeAskedAgainAndSeesTheRegistryAsItIsNow) {
     Beta("누벤");
-    os.SetText(HKLM, kBetaKey, "UninstallString", "first.exe");
+    os.SetText(kHkeyLocalMachine, kBetaKey, "UninstallString", "first.exe");
     EXPECT_TRUE(IsBetaInstalled(g));
-    os.RemoveKey(HKLM, kBetaKey);
+    os.RemoveKey(kHkeyLocalMachine, kBetaKey);
     EXPECT_FALSE(IsBetaInstalled(g));
     EXPECT_EQ("first.exe", g.UninstallCommand);
 }
 
 TEST_F(ProbeTest, Version20IsMarkedByItsUninstallKeyAlone) {
     EXPECT_FALSE(IsVersion20Installed(g));
-    os.SetText(HKLM, kProductKey, "InstallPath", "C:\\Program Files\\누벤");
+    os.SetText(kHkeyLocalMachine, kProductKey, "InstallPath", "C:\\Program Files\\누벤");
     EXPECT_FALSE(IsVersion20Installed(g)) << "the product key alone is not 2.0";
-    os.CreateKey(HKLM, kUninstallRoot + "\\누벤 2.0 ");
-    os.CreateKey(HKLM, kUninstallRoot + "\\누벤 2.1");
+    os.CreateKey(kHkeyLocalMachine, kUninstallRoot + "\\누벤 2.0 ");
+    os.CreateKey(kHkeyLocalMachine, kUninstallRoot + "\\누벤 2.1");
     EXPECT_FALSE(IsVersion20Installed(g));
-    os.CreateKey(HKLM, kV20Key);
+    os.CreateKey(kHkeyLocalMachine, kV20Key);
     EXPECT_TRUE(IsVersion20Installed(g));
     EXPECT_EQ("previous", g.UninstallCommand);
 }
 
 TEST_F(ProbeTest, AVersion20KeyThatDeniesReadingIsNotInstalled) {
-    os.CreateKey(HKLM, kV20Key);
-    os.DenyKeyAccess(HKLM, kV20Key, KEY_READ_ACCESS);
+    os.CreateKey(kHkeyLocalMachine, kV20Key);
+    os.DenyKeyAccess(kHkeyLocalMachine, kV20Key, kKeyRead);
     EXPECT_FALSE(IsVersion20Installed(g));
-    os.DenyKeyAccess(HKLM, kV20Key, 0);
-    os.DenyKeyAccess(HKLM, kUninstallRoot, KEY_READ_ACCESS);
+    os.DenyKeyAccess(kHkeyLocalMachine, kV20Key, 0);
+    os.DenyKeyAccess(kHkeyLocalMachine, kUninstallRoot, kKeyRead);
     EXPECT_FALSE(IsVersion20Installed(g));
 }
 

@@ -15,9 +15,9 @@ namespace {
 class TRegistryTest : public MachineTest {
 protected:
     void SetUp() override {
-        os.CreateKey(HKLM, "SOFTWARE\\A\\B");
-        os.CreateKey(HKLM, "SOFTWARE\\B");
-        os.SetText(HKLM, "SOFTWARE\\A", "Text", "plain");
+        os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\A\\B");
+        os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\B");
+        os.SetText(kHkeyLocalMachine, "SOFTWARE\\A", "Text", "plain");
     }
     void TearDown() override {
         reg.reset();
@@ -26,13 +26,13 @@ protected:
         MachineTest::TearDown();
     }
     TRegistry& Reading() {
-        reg->SetAccessMask(KEY_READ_ACCESS);
-        reg->SetRootHandle(HKLM);
+        reg->SetAccessMask(kKeyRead);
+        reg->SetRootHandle(kHkeyLocalMachine);
         return *reg;
     }
     TRegistry& Deleting() {
-        reg->SetAccessMask(KEY_ALL_ACCESS_MASK);
-        reg->SetRootHandle(HKLM);
+        reg->SetAccessMask(kKeyAllAccess);
+        reg->SetRootHandle(kHkeyLocalMachine);
         return *reg;
     }
     // "Failed to get data for 'x'" or "Invalid data type for 'x'", or "" when nothing was raised.
@@ -51,17 +51,17 @@ protected:
 // --- Fields and the base of a path
 
 TEST_F(TRegistryTest, StartsOnTheCurrentUserWithFullAccessAndNoKey) {
-    EXPECT_EQ(HKEY_CURRENT_USER_ROOT, reg->RootHandle());
-    EXPECT_EQ(KEY_ALL_ACCESS_MASK, reg->AccessMask());
+    EXPECT_EQ(kHkeyCurrentUser, reg->RootHandle());
+    EXPECT_EQ(kKeyAllAccess, reg->AccessMask());
     EXPECT_EQ(0u, reg->CurrentKey());
 }
 
 TEST_F(TRegistryTest, ChangingTheRootClosesTheCurrentKeyButSettingTheSameRootDoesNot) {
     ASSERT_TRUE(Reading().OpenSubkey("SOFTWARE\\A"));
     const KeyHandle current = reg->CurrentKey();
-    reg->SetRootHandle(HKLM);
+    reg->SetRootHandle(kHkeyLocalMachine);
     EXPECT_EQ(current, reg->CurrentKey());
-    reg->SetRootHandle(HKEY_CURRENT_USER_ROOT);
+    reg->SetRootHandle(kHkeyCurrentUser);
     EXPECT_EQ(0u, reg->CurrentKey());
     EXPECT_EQ(0u, os.OpenHandleCount());
 }
@@ -87,14 +87,14 @@ TEST_F(TRegistryTest, AFailedOpenCreatesNothingAndKeepsTheCurrentKey) {
     const KeyHandle current = reg->CurrentKey();
     EXPECT_FALSE(reg->OpenSubkey("Missing\\Deeper"));
     EXPECT_EQ(current, reg->CurrentKey());
-    EXPECT_FALSE(os.KeyExists(HKLM, "SOFTWARE\\A\\Missing"));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\A\\Missing"));
     EXPECT_EQ("plain", reg->ReadTextValue("Text"));
 }
 
 TEST_F(TRegistryTest, OpensWithTheAccessMaskSoADeniedKeyDoesNotOpen) {
-    os.DenyKeyAccess(HKLM, "SOFTWARE\\A", 0x00000006);  // set value, create subkey
+    os.DenyKeyAccess(kHkeyLocalMachine, "SOFTWARE\\A", 0x00000006);  // set value, create subkey
     EXPECT_FALSE(Deleting().OpenSubkey("SOFTWARE\\A"));
-    reg->SetAccessMask(KEY_READ_ACCESS);
+    reg->SetAccessMask(kKeyRead);
     EXPECT_TRUE(reg->OpenSubkey("SOFTWARE\\A"));
 }
 
@@ -106,20 +106,21 @@ TEST_F(TRegistryTest, SubkeyExistsLeavesTheCurrentKeyAndClosesWhatItOpened) {
     EXPECT_TRUE(reg->SubkeyExists("\\SOFTWARE\\B"));
     EXPECT_EQ(current, reg->CurrentKey());
     EXPECT_EQ(1u, os.OpenHandleCount());
-    os.DenyKeyAccess(HKLM, "SOFTWARE\\A\\B", KEY_READ_ACCESS);
+    os.DenyKeyAccess(kHkeyLocalMachine, "SOFTWARE\\A\\B", kKeyRead);
     EXPECT_FALSE(reg->SubkeyExists("B"));
 }
 
 // --- Reading text
 
 TEST_F(TRegistryTest, TextValuesReadUpToTheirFirstNulAndStayUnexpanded) {
-    os.SetText(HKLM, "SOFTWARE\\A", "Korean", "C:\\Program Files\\누벤");
-    os.SetText(HKLM, "SOFTWARE\\A", "Expand", "%ProgramFiles%\\누벤", REG_EXPAND_SZ_TYPE);
-    os.SetValue(HKLM, "SOFTWARE\\A", "Split", REG_SZ_TYPE, std::string("first\0second\0", 13));
-    os.SetValue(HKLM, "SOFTWARE\\A", "Unterminated", REG_SZ_TYPE, "no nul");
-    os.SetValue(HKLM, "SOFTWARE\\A", "Empty", REG_SZ_TYPE, "");
-    os.SetValue(HKLM, "SOFTWARE\\A", "EmptyBinary", 3, "");
-    os.SetValue(HKLM, "SOFTWARE\\A", "OnlyNul", REG_SZ_TYPE, std::string(1, '\0'));
+    os.SetText(kHkeyLocalMachine, "SOFTWARE\\A", "Korean", "C:\\Program Files\\누벤");
+    os.SetText(kHkeyLocalMachine, "SOFTWARE\\A", "Expand", "%ProgramFiles%\\누벤", kRegExpandSz);
+    os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "Split", kRegSz,
+                std::string("first\0second\0", 13));
+    os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "Unterminated", kRegSz, "no nul");
+    os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "Empty", kRegSz, "");
+    os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "EmptyBinary", kRegBinary, "");
+    os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "OnlyNul", kRegSz, std::string(1, '\0'));
     ASSERT_TRUE(Reading().OpenSubkey("SOFTWARE\\A"));
     EXPECT_EQ("C:\\Program Files\\누벤", reg->ReadTextValue("Korean"));
     EXPECT_EQ("%ProgramFiles%\\누벤", reg->ReadTextValue("Expand"));
@@ -134,9 +135,10 @@ TEST_F(TRegistryTest, TextValuesReadUpToTheirFirstNulAndStayUnexpanded) {
 }
 
 TEST_F(TRegistryTest, ValuesThatAreNotTextRaiseAndDeliverNothing) {
-    os.SetValue(HKLM, "SOFTWARE\\A", "Count", 4, std::string("\x01\x00\x00\x00", 4));
-    os.SetValue(HKLM, "SOFTWARE\\A", "Blob", 3, std::string("bytes\0", 6));
-    os.SetValue(HKLM, "SOFTWARE\\A", "List", 7, std::string("a\0b\0\0", 5));
+    os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "Count", kRegDword,
+                std::string("\x01\x00\x00\x00", 4));
+    os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "Blob", kRegBinary, std::string("bytes\0", 6));
+    os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "List", kRegMultiSz, std::string("a\0b\0\0", 5));
     ASSERT_TRUE(Reading().OpenSubkey("SOFTWARE\\A"));
     EXPECT_EQ("Invalid data type for 'Count'", RaisedBy("Count"));
     EXPECT_EQ("Invalid data type for 'Blob'", RaisedBy("Blob"));
@@ -167,9 +169,9 @@ protected:
     void SetUp() override {
         for (const char* key : {"SOFTWARE\\T\\A", "SOFTWARE\\T\\B", "SOFTWARE\\T\\C\\C1\\Deep",
                                 "SOFTWARE\\T\\C\\C2", "SOFTWARE\\Keep"}) {
-            os.CreateKey(HKLM, key);
+            os.CreateKey(kHkeyLocalMachine, key);
         }
-        os.SetText(HKLM, "SOFTWARE\\T\\C", "Value", "v");
+        os.SetText(kHkeyLocalMachine, "SOFTWARE\\T\\C", "Value", "v");
     }
 };
 
@@ -185,45 +187,46 @@ TEST_F(DeleteKeyTreeTest, DeletesEveryLevelBottomUpHighestIndexFirst) {
                   "DeleteKey HKLM\\SOFTWARE\\T -> 0",
               }),
               os.EventsOf({"DeleteKey"}));
-    EXPECT_FALSE(os.KeyExists(HKLM, "SOFTWARE\\T"));
-    EXPECT_TRUE(os.KeyExists(HKLM, "SOFTWARE\\Keep"));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T"));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Keep"));
 }
 
 TEST_F(DeleteKeyTreeTest, AnAbsolutePathIgnoresTheCurrentKey) {
-    os.CreateKey(HKLM, "SOFTWARE\\Keep\\SOFTWARE\\T");
+    os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Keep\\SOFTWARE\\T");
     ASSERT_TRUE(Deleting().OpenSubkey("SOFTWARE\\Keep"));
     EXPECT_TRUE(reg->DeleteKeyTree("\\SOFTWARE\\T"));
-    EXPECT_FALSE(os.KeyExists(HKLM, "SOFTWARE\\T"));
-    EXPECT_TRUE(os.KeyExists(HKLM, "SOFTWARE\\Keep\\SOFTWARE\\T"));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T"));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Keep\\SOFTWARE\\T"));
 }
 
 TEST_F(DeleteKeyTreeTest, ARelativePathDeletesBelowTheCurrentKeyWhichStaysCurrent) {
-    os.SetText(HKLM, "SOFTWARE\\T", "Marker", "still here");
+    os.SetText(kHkeyLocalMachine, "SOFTWARE\\T", "Marker", "still here");
     ASSERT_TRUE(Deleting().OpenSubkey("SOFTWARE\\T"));
     const KeyHandle current = reg->CurrentKey();
     EXPECT_TRUE(reg->DeleteKeyTree("C"));
-    EXPECT_FALSE(os.KeyExists(HKLM, "SOFTWARE\\T\\C"));
-    EXPECT_TRUE(os.KeyExists(HKLM, "SOFTWARE\\T\\A"));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T\\C"));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T\\A"));
     EXPECT_EQ(current, reg->CurrentKey());
     EXPECT_EQ("still here", reg->ReadTextValue("Marker"));
     EXPECT_EQ(1u, os.OpenHandleCount());
 }
 
 TEST_F(DeleteKeyTreeTest, AKeyThatCannotBeOpenedIsStillDeleted) {
-    os.CreateKey(HKLM, "SOFTWARE\\Leaf");
-    os.DenyKeyAccess(HKLM, "SOFTWARE\\Leaf", 0x000C0000);  // WRITE_DAC | WRITE_OWNER
+    os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Leaf");
+    os.DenyKeyAccess(kHkeyLocalMachine, "SOFTWARE\\Leaf", 0x000C0000);  // WRITE_DAC | WRITE_OWNER
     EXPECT_TRUE(Deleting().DeleteKeyTree("SOFTWARE\\Leaf"));
-    EXPECT_FALSE(os.KeyExists(HKLM, "SOFTWARE\\Leaf"));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Leaf"));
     EXPECT_EQ((std::vector<std::string>{"OpenKey HKLM\\SOFTWARE\\Leaf 0xF003F -> 5"}),
               os.EventsOf({"OpenKey"}));
 }
 
 TEST_F(DeleteKeyTreeTest, TheDeleteIsAttemptedForMissingAndUndeletableKeys) {
     EXPECT_FALSE(Deleting().DeleteKeyTree("SOFTWARE\\Missing"));
-    os.DenyKeyAccess(HKLM, "SOFTWARE\\T", fake::DELETE_BIT);
+    os.DenyKeyAccess(kHkeyLocalMachine, "SOFTWARE\\T", kDelete);
     EXPECT_FALSE(reg->DeleteKeyTree("SOFTWARE\\T"));
-    EXPECT_TRUE(os.KeyExists(HKLM, "SOFTWARE\\T\\C")) << "DELETE denied: the open failed too";
-    EXPECT_TRUE(os.KeyExists(HKLM, "SOFTWARE\\T"));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T\\C"))
+        << "DELETE denied: the open failed too";
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T"));
     const auto deletes = os.EventsOf({"DeleteKey"});
     ASSERT_FALSE(deletes.empty());
     EXPECT_EQ("DeleteKey HKLM\\SOFTWARE\\Missing -> 2", deletes.front());
@@ -233,9 +236,9 @@ TEST_F(DeleteKeyTreeTest, TheDeleteIsAttemptedForMissingAndUndeletableKeys) {
 TEST_F(DeleteKeyTreeTest, ASubkeyThatCannotBeFetchedIsSkippedAndItsParentStays) {
     os.FailNext("EnumRegistrySubkey", "HKLM\\SOFTWARE\\T");  // index 2, "C"
     EXPECT_FALSE(Deleting().DeleteKeyTree("SOFTWARE\\T"));
-    EXPECT_TRUE(os.KeyExists(HKLM, "SOFTWARE\\T\\C\\C1\\Deep"));
-    EXPECT_FALSE(os.KeyExists(HKLM, "SOFTWARE\\T\\A"));
-    EXPECT_FALSE(os.KeyExists(HKLM, "SOFTWARE\\T\\B"));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T\\C\\C1\\Deep"));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T\\A"));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T\\B"));
 }
 
 TEST_F(DeleteKeyTreeTest, WithoutKeyInfoNoSubkeyIsVisited) {
@@ -250,28 +253,28 @@ TEST_F(DeleteKeyTreeTest, WithoutKeyInfoNoSubkeyIsVisited) {
 class DoubleByteNamesTest : public TRegistryTest {
 protected:
     void SetUp() override {
-        os.CreateKey(HKLM, "SOFTWARE\\K\\누벤");
-        os.CreateKey(HKLM, "SOFTWARE\\K\\ab");
+        os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\K\\누벤");
+        os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\K\\ab");
         os.ReportSubkeyLengthInCharacters(true);
     }
 };
 
 TEST_F(DoubleByteNamesTest, OnDbcsNtTheBufferIsDoubledAndTheNameFetched) {
     EXPECT_TRUE(Deleting().DeleteKeyTree("SOFTWARE\\K"));
-    EXPECT_FALSE(os.KeyExists(HKLM, "SOFTWARE\\K"));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\K"));
 }
 
 TEST_F(DoubleByteNamesTest, WithoutDbcsOrNtTheLengthIsTakenAsItCame) {
     os.SetDbcsEnabled(false);
     EXPECT_FALSE(Deleting().DeleteKeyTree("SOFTWARE\\K"));
-    EXPECT_TRUE(os.KeyExists(HKLM, "SOFTWARE\\K\\누벤"));
-    EXPECT_FALSE(os.KeyExists(HKLM, "SOFTWARE\\K\\ab"));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\K\\누벤"));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\K\\ab"));
 
-    os.CreateKey(HKLM, "SOFTWARE\\K2\\누벤");
+    os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\K2\\누벤");
     os.SetDbcsEnabled(true);
     os.SetWindowsNt(false);
     EXPECT_FALSE(reg->DeleteKeyTree("SOFTWARE\\K2"));
-    EXPECT_TRUE(os.KeyExists(HKLM, "SOFTWARE\\K2\\누벤"));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\K2\\누벤"));
 }
 
 TEST_F(TRegistryTest, FreeingTheObjectClosesItsKey) {

@@ -39,7 +39,7 @@ TEST_F(RunAndWaitTest, StartsTheCommandLineExactlyAsStored) {
 
 TEST_F(RunAndWaitTest, WaitsForIdleThenForTheEndThenClosesProcessAndThread) {
     os.RegisterProgram(kUninstaller);
-    ASSERT_TRUE(RunAndWait(os, "\"" + kUninstaller + "\"", SW_SHOWNORMAL_VALUE));
+    ASSERT_TRUE(RunAndWait(os, "\"" + kUninstaller + "\"", kSwShowNormal));
     EXPECT_EQ((std::vector<std::string>{
                   "StartProcess app= cmd=\"" + kUninstaller + "\" -> " + kUninstaller,
                   "WaitInputIdle #1 0xFFFFFFFF",
@@ -54,7 +54,7 @@ TEST_F(RunAndWaitTest, WaitsForIdleThenForTheEndThenClosesProcessAndThread) {
 // its first instruction: started suspended, put in the job, then let run.
 TEST_F(RunAndWaitTest, WithSomethingPendingRunsTheProgramInAJobFromItsStart) {
     os.RegisterProgram(kUninstaller);
-    ASSERT_TRUE(RunAndWait(os, kUninstaller, SW_SHOWNORMAL_VALUE, [] { return true; }));
+    ASSERT_TRUE(RunAndWait(os, kUninstaller, kSwShowNormal, [] { return true; }));
     EXPECT_EQ(0x24u, os.Starts()[0].request.creationFlags);
     EXPECT_EQ((std::vector<std::string>{
                   "NewJob #1", "StartProcess app= cmd=" + kUninstaller + " -> " + kUninstaller,
@@ -68,26 +68,28 @@ TEST_F(RunAndWaitTest, WithSomethingPendingRunsTheProgramInAJobFromItsStart) {
 TEST_F(RunAndWaitTest, AProgramThatCannotResumeIsNotWaitedFor) {
     os.RegisterProgram(kUninstaller);
     os.FailNext("ResumeStartedThread");
-    EXPECT_FALSE(RunAndWait(os, kUninstaller, SW_SHOWNORMAL_VALUE, [] { return true; }));
+    EXPECT_FALSE(RunAndWait(os, kUninstaller, kSwShowNormal, [] { return true; }));
     EXPECT_TRUE(os.EventsOf({"WaitInputIdle", "WaitEnd", "CountJob"}).empty());
 }
 
 TEST_F(RunAndWaitTest, WhatTheProgramDoesBeforeItEndsIsDoneWhenItReturns) {
-    os.CreateKey(HKLM, kBetaKey);
+    os.CreateKey(kHkeyLocalMachine, kBetaKey);
     os.RegisterProgram(
         kUninstaller,
-        [](fake::FakePlatform& machine, const ProcessStart&) { machine.RemoveKey(HKLM, kBetaKey); },
+        [](fake::FakePlatform& machine, const ProcessStart&) {
+            machine.RemoveKey(kHkeyLocalMachine, kBetaKey);
+        },
         /*effectWhenWaitedFor=*/true);
-    ASSERT_TRUE(RunAndWait(os, kUninstaller, SW_SHOWNORMAL_VALUE));
-    EXPECT_FALSE(os.KeyExists(HKLM, kBetaKey));
+    ASSERT_TRUE(RunAndWait(os, kUninstaller, kSwShowNormal));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, kBetaKey));
 }
 
 TEST_F(RunAndWaitTest, ACommandThatDoesNotStartFailsWithoutWaiting) {
-    EXPECT_FALSE(RunAndWait(os, "", SW_SHOWNORMAL_VALUE));
-    EXPECT_FALSE(RunAndWait(os, "C:\\missing\\unins000.exe /S", SW_SHOWNORMAL_VALUE));
+    EXPECT_FALSE(RunAndWait(os, "", kSwShowNormal));
+    EXPECT_FALSE(RunAndWait(os, "C:\\missing\\unins000.exe /S", kSwShowNormal));
     os.RegisterProgram(kUninstaller);
     os.FailNext("StartProcess");
-    EXPECT_FALSE(RunAndWait(os, kUninstaller, SW_SHOWNORMAL_VALUE));
+    EXPECT_FALSE(RunAndWait(os, kUninstaller, kSwShowNormal));
     EXPECT_TRUE(os.Starts().empty());
     EXPECT_TRUE(os.EventsOf({"WaitInputIdle", "WaitEnd", "CloseProcessHandle"}).empty());
 }

@@ -22,13 +22,13 @@ class RemoveVersion20Test : public FurnishedMachineTest {
 protected:
     void SetUp() override {
         FurnishedMachineTest::SetUp();
-        os.SetText(HKLM, kProductKey, "InstallPath", kApp);
-        os.CreateKey(HKLM, kProductKey + "\\Settings\\Deep");
-        os.CreateKey(HKLM, kV20Key + "\\Sub");
-        os.CreateKey(HKLM, kUninstallRoot + "\\누벤 2.0 Other");
-        os.CreateKey(HKLM, "SOFTWARE\\NU-BEN Tools");
-        os.MakeFile(kApp + "\\app.exe", "exe", fake::ATTR_READONLY);
-        os.MakeFile(kApp + "\\data\\x.dat", "x", fake::ATTR_HIDDEN);
+        os.SetText(kHkeyLocalMachine, kProductKey, "InstallPath", kApp);
+        os.CreateKey(kHkeyLocalMachine, kProductKey + "\\Settings\\Deep");
+        os.CreateKey(kHkeyLocalMachine, kV20Key + "\\Sub");
+        os.CreateKey(kHkeyLocalMachine, kUninstallRoot + "\\누벤 2.0 Other");
+        os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\NU-BEN Tools");
+        os.MakeFile(kApp + "\\app.exe", "exe", kFileAttributeReadOnly);
+        os.MakeFile(kApp + "\\data\\x.dat", "x", kFileAttributeHidden);
         os.MakeFile(kShortcut, "lnk");
         os.MakeFile(kGroup + "\\누벤.lnk", "lnk");
         os.MakeFile(kCommonDesktop + "\\누벤.lnk", "all users");
@@ -45,8 +45,8 @@ protected:
     void ExpectEverythingElseKept() {
         EXPECT_TRUE(os.Exists(kCommonDesktop + "\\누벤.lnk"));
         EXPECT_TRUE(os.Exists(kCommonPrograms + "\\누벤 2.0\\누벤.lnk"));
-        EXPECT_TRUE(os.KeyExists(HKLM, kUninstallRoot + "\\누벤 2.0 Other"));
-        EXPECT_TRUE(os.KeyExists(HKLM, "SOFTWARE\\NU-BEN Tools"));
+        EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, kUninstallRoot + "\\누벤 2.0 Other"));
+        EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\NU-BEN Tools"));
         for (const std::string& folder : WellKnownFolders()) {
             if (folder == kDocumentsAndSettings || folder == kAllUsers) continue;
             EXPECT_TRUE(os.Exists(folder + "\\keep.txt")) << folder;
@@ -72,8 +72,8 @@ TEST_F(RemoveVersion20Test, RemovesFolderShortcutGroupThenBothKeysInThatOrder) {
                   "DeleteKey " + uninstall + "\\누벤 2.0 -> 0",
               }),
               Removals());
-    EXPECT_FALSE(os.KeyExists(HKLM, kProductKey));
-    EXPECT_FALSE(os.KeyExists(HKLM, kV20Key));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, kProductKey));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, kV20Key));
     ExpectEverythingElseKept();
 }
 
@@ -98,11 +98,12 @@ void PrintTo(const UnusableInstallPath& row, std::ostream* out) {
 }
 
 void WithoutInstallPath(fake::FakePlatform& os) {
-    os.RemoveKey(HKLM, kProductKey);
-    os.CreateKey(HKLM, kProductKey);
+    os.RemoveKey(kHkeyLocalMachine, kProductKey);
+    os.CreateKey(kHkeyLocalMachine, kProductKey);
 }
 void InstallPathNotText(fake::FakePlatform& os) {
-    os.SetValue(HKLM, kProductKey, "InstallPath", 3, kApp + std::string(1, '\0'));
+    os.SetValue(kHkeyLocalMachine, kProductKey, "InstallPath", kRegBinary,
+                kApp + std::string(1, '\0'));
 }
 
 class UnusableInstallPathTest : public RemoveVersion20Test,
@@ -114,8 +115,8 @@ TEST_P(UnusableInstallPathTest, TheFolderStaysAndEverythingElseIsStillRemoved) {
     EXPECT_TRUE(os.Exists(kApp + "\\app.exe"));
     EXPECT_FALSE(os.Exists(kShortcut));
     EXPECT_FALSE(os.Exists(kGroup));
-    EXPECT_FALSE(os.KeyExists(HKLM, kProductKey));
-    EXPECT_FALSE(os.KeyExists(HKLM, kV20Key));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, kProductKey));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, kV20Key));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, UnusableInstallPathTest,
@@ -128,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, UnusableInstallPathTest,
 TEST_F(RemoveVersion20Test, AnExpandableInstallPathIsUsedAsWritten) {
     const std::string literal = "C:\\%NUBEN_HOME%\\누벤";
     os.MakeFile(literal + "\\app.exe", "exe");
-    os.SetText(HKLM, kProductKey, "InstallPath", literal, REG_EXPAND_SZ_TYPE);
+    os.SetText(kHkeyLocalMachine, kProductKey, "InstallPath", literal, kRegExpandSz);
     RemoveVersion20(g);
     EXPECT_FALSE(os.Exists(literal));
     EXPECT_TRUE(os.Exists(kApp + "\\app.exe"));
@@ -141,7 +142,7 @@ TEST_F(RemoveVersion20Test, AnInstallPathNamingARootOrAWellKnownFolderDeletesNot
     os.RemoveEmptyDirectory(kGroup);
     for (const std::string& path : {std::string("C:\\"), std::string("C:\\."), kWindows,
                                     kProgramFiles, kDesktop + "\\..", std::string("C:")}) {
-        os.SetText(HKLM, kProductKey, "InstallPath", path);
+        os.SetText(kHkeyLocalMachine, kProductKey, "InstallPath", path);
         const std::string before = os.FileSnapshot();
         RemoveVersion20(g);
         EXPECT_EQ(before, os.FileSnapshot()) << "InstallPath \"" << path << "\"";
@@ -163,8 +164,8 @@ TEST_F(RemoveVersion20Test, AShortcutWithAnUnconvertibleTimeIsNotTakenForAFile) 
 }
 
 TEST_F(RemoveVersion20Test, ASpecialFolderWithoutAPathGetsNoNameAppended) {
-    os.SetSpecialFolder(0x0010, "");
-    os.SetSpecialFolder(0x0002, "");
+    os.SetSpecialFolder(kCsidlDesktopDirectory, "");
+    os.SetSpecialFolder(kCsidlPrograms, "");
     for (const std::string& folder : {kWork, std::string("C:")}) {
         os.MakeFile(folder + "\\누벤.lnk", "relative shortcut");
         os.MakeFile(folder + "\\누벤 2.0\\a.lnk", "relative group");
@@ -177,19 +178,19 @@ TEST_F(RemoveVersion20Test, ASpecialFolderWithoutAPathGetsNoNameAppended) {
     EXPECT_TRUE(os.Exists(kShortcut));
     EXPECT_TRUE(os.Exists(kGroup));
     EXPECT_TRUE(os.Exists(kApp + "\\app.exe")) << "the folder guard cannot judge without them";
-    EXPECT_FALSE(os.KeyExists(HKLM, kV20Key)) << "the rest still ran";
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, kV20Key)) << "the rest still ran";
 }
 
 // The guard fails closed: without any one of the core well-known folders
 // (as when the shell cannot be loaded) no folder is emptied, not even one
 // that only names the Windows folder; the registry records still go.
 TEST_F(RemoveVersion20Test, WithoutACoreWellKnownFolderNothingIsEmptied) {
-    os.SetText(HKLM, kProductKey, "InstallPath", kWindows);
+    os.SetText(kHkeyLocalMachine, kProductKey, "InstallPath", kWindows);
     for (const int csidl : {0x24, 0x25, 0x26, 0x28, 0x10, 0x0B, 0x02, 0x1A, 0x23}) {
         fake::FakePlatform machine;
         FurnishTypicalMachine(machine);
-        machine.SetText(HKLM, kProductKey, "InstallPath", kApp);
-        machine.CreateKey(HKLM, kV20Key);
+        machine.SetText(kHkeyLocalMachine, kProductKey, "InstallPath", kApp);
+        machine.CreateKey(kHkeyLocalMachine, kV20Key);
         machine.MakeFile(kApp + "\\app.exe", "exe");
         machine.MakeFile(kGroup + "\\누벤.lnk", "lnk");
         machine.FailNext("SpecialFolderPath", std::to_string(csidl), -1);
@@ -198,28 +199,28 @@ TEST_F(RemoveVersion20Test, WithoutACoreWellKnownFolderNothingIsEmptied) {
         EXPECT_TRUE(machine.EventsOf({"RemoveDir"}).empty()) << "CSIDL " << csidl;
         EXPECT_TRUE(machine.Exists(kApp + "\\app.exe")) << "CSIDL " << csidl;
         EXPECT_TRUE(machine.Exists(kGroup + "\\누벤.lnk")) << "CSIDL " << csidl;
-        EXPECT_FALSE(machine.KeyExists(HKLM, kV20Key)) << "CSIDL " << csidl;
+        EXPECT_FALSE(machine.KeyExists(kHkeyLocalMachine, kV20Key)) << "CSIDL " << csidl;
     }
     os.FailNext("SpecialFolderPath", "", -1);
     const std::string before = os.FileSnapshot();
     RemoveVersion20(g);
     EXPECT_EQ(before, os.FileSnapshot());
-    EXPECT_FALSE(os.KeyExists(HKLM, kProductKey));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, kProductKey));
 }
 
 TEST_F(RemoveVersion20Test, AProductKeyThatCannotBeOpenedFullyIsStillDeletedWhenALeaf) {
-    os.RemoveKey(HKLM, kProductKey + "\\Settings");
-    os.DenyKeyAccess(HKLM, kProductKey, 0x000C0000);  // WRITE_DAC | WRITE_OWNER, not DELETE
+    os.RemoveKey(kHkeyLocalMachine, kProductKey + "\\Settings");
+    os.DenyKeyAccess(kHkeyLocalMachine, kProductKey, kWriteDac | kWriteOwner);  // not kDelete
     RemoveVersion20(g);
-    EXPECT_FALSE(os.KeyExists(HKLM, kProductKey));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, kProductKey));
     EXPECT_FALSE(os.Exists(kApp)) << "reading the install folder needs only read access";
 }
 
 TEST_F(RemoveVersion20Test, TheRegistrationIsTouchedOnlyWhenTheUninstallKeyOpensFully) {
-    os.DenyKeyAccess(HKLM, kUninstallRoot, 0x000C0000);
+    os.DenyKeyAccess(kHkeyLocalMachine, kUninstallRoot, 0x000C0000);
     RemoveVersion20(g);
-    EXPECT_TRUE(os.KeyExists(HKLM, kV20Key + "\\Sub"));
-    EXPECT_FALSE(os.KeyExists(HKLM, kProductKey));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, kV20Key + "\\Sub"));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, kProductKey));
 }
 
 TEST_F(RemoveVersion20Test, LockedFilesStayAndTheRestStillGoes) {
@@ -232,7 +233,7 @@ TEST_F(RemoveVersion20Test, LockedFilesStayAndTheRestStillGoes) {
     EXPECT_FALSE(os.Exists(kApp + "\\app.exe"));
     EXPECT_TRUE(os.Exists(kShortcut));
     EXPECT_FALSE(os.Exists(kGroup));
-    EXPECT_FALSE(os.KeyExists(HKLM, kV20Key));
+    EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, kV20Key));
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ protected:
     std::vector<WindowHandle> Told() const {
         std::vector<WindowHandle> told;
         for (const auto& post : os.Posts()) {
-            EXPECT_EQ(WM_QUIT_MESSAGE, post.message);
+            EXPECT_EQ(kWmQuit, post.message);
             EXPECT_EQ(0u, post.wParam);
             EXPECT_EQ(0, post.lParam);
             told.push_back(post.window);

@@ -17,8 +17,8 @@ namespace {
 // The logic names the predefined roots by their numeric values; map them
 // explicitly rather than trusting that a cast of the number means the root.
 HKEY ToKey(KeyHandle key) {
-    if (key == HKEY_CURRENT_USER_ROOT) return HKEY_CURRENT_USER;
-    if (key == HKEY_LOCAL_MACHINE_ROOT) return HKEY_LOCAL_MACHINE;
+    if (key == kHkeyCurrentUser) return HKEY_CURRENT_USER;
+    if (key == kHkeyLocalMachine) return HKEY_LOCAL_MACHINE;
     return reinterpret_cast<HKEY>(key);
 }
 
