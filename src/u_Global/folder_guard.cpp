@@ -21,26 +21,26 @@ struct ProtectedCsidl {
     bool core;
 };
 constexpr std::array<ProtectedCsidl, 20> kProtectedCsidls = {{
-    {0x0024, true},   // CSIDL_WINDOWS
-    {0x0025, true},   // CSIDL_SYSTEM
-    {0x0029, false},  // CSIDL_SYSTEMX86
-    {0x0026, true},   // CSIDL_PROGRAM_FILES
-    {0x002A, false},  // CSIDL_PROGRAM_FILESX86
-    {0x002B, false},  // CSIDL_PROGRAM_FILES_COMMON
-    {0x002C, false},  // CSIDL_PROGRAM_FILES_COMMONX86
-    {0x0023, true},   // CSIDL_COMMON_APPDATA
-    {0x0019, false},  // CSIDL_COMMON_DESKTOPDIRECTORY
-    {0x002E, false},  // CSIDL_COMMON_DOCUMENTS
-    {0x0016, false},  // CSIDL_COMMON_STARTMENU
-    {0x0017, false},  // CSIDL_COMMON_PROGRAMS
-    {0x0028, true},   // CSIDL_PROFILE
-    {0x0010, true},   // CSIDL_DESKTOPDIRECTORY
-    {0x0005, false},  // CSIDL_PERSONAL (documents)
-    {0x000B, true},   // CSIDL_STARTMENU
-    {0x0002, true},   // CSIDL_PROGRAMS
-    {0x001A, true},   // CSIDL_APPDATA
-    {0x001C, false},  // CSIDL_LOCAL_APPDATA
-    {0x0020, false},  // CSIDL_INTERNET_CACHE
+    {kCsidlWindows, true},
+    {kCsidlSystem, true},
+    {kCsidlSystemX86, false},
+    {kCsidlProgramFiles, true},
+    {kCsidlProgramFilesX86, false},
+    {kCsidlProgramFilesCommon, false},
+    {kCsidlProgramFilesCommonX86, false},
+    {kCsidlCommonAppData, true},
+    {kCsidlCommonDesktopDirectory, false},
+    {kCsidlCommonDocuments, false},
+    {kCsidlCommonStartMenu, false},
+    {kCsidlCommonPrograms, false},
+    {kCsidlProfile, true},
+    {kCsidlDesktopDirectory, true},
+    {kCsidlPersonal, false},
+    {kCsidlStartMenu, true},
+    {kCsidlPrograms, true},
+    {kCsidlAppData, true},
+    {kCsidlLocalAppData, false},
+    {kCsidlInternetCache, false},
 }};
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -60,8 +60,8 @@ bool ReachedThroughLink(Platform& os, const std::string& folder) {
     for (std::size_t end = 3; end < folder.size(); ++end) {
         if (folder[end] != '\\') continue;
         const std::uint32_t attributes = os.FileAttributesOf(folder.substr(0, end));
-        if (attributes != INVALID_FILE_ATTRIBUTES_VALUE &&
-            (attributes & FILE_ATTRIBUTE_REPARSE_POINT_BIT) != 0) {
+        if (attributes != kInvalidFileAttributes &&
+            (attributes & kFileAttributeReparsePoint) != 0) {
             return true;
         }
     }

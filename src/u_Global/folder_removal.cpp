@@ -19,9 +19,9 @@ bool IsForeignName(Platform& os, const std::string& name) {
 }
 
 bool IsPlainFolder(std::uint32_t attributes) {
-    return attributes != INVALID_FILE_ATTRIBUTES_VALUE &&
-           (attributes & FILE_ATTRIBUTE_DIRECTORY_BIT) != 0 &&
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT_BIT) == 0;
+    return attributes != kInvalidFileAttributes &&
+           (attributes & kFileAttributeDirectory) != 0 &&
+           (attributes & kFileAttributeReparsePoint) == 0;
 }
 
 // Holds the folder at `path` (no trailing backslash) so that it cannot be
@@ -45,7 +45,7 @@ void RemoveHeldFolder(Platform& os, unique_hfile held, const std::string& path,
                       const std::string& folder) {
     EmptyTree(os, folder);
     // Still held, so the path still names this folder and no link put in its place.
-    os.ChangeFileAttributes(path, FILE_ATTRIBUTE_NORMAL_VALUE);
+    os.ChangeFileAttributes(path, kFileAttributeNormal);
     // RemoveDirectoryA needs the delete access that the hold denies to all.
     held.reset();
     os.RemoveEmptyDirectory(path);
@@ -60,8 +60,8 @@ void EmptyTree(Platform& os, const std::string& folder) {
     do {
         if (IsForeignName(os, entry.name)) continue;
         const std::string full = folder + entry.name;
-        const bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_BIT) != 0;
-        if ((entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT_BIT) != 0) {
+        const bool isFolder = (entry.attributes & kFileAttributeDirectory) != 0;
+        if ((entry.attributes & kFileAttributeReparsePoint) != 0) {
             // A link goes as a link, never entered, its attributes untouched:
             // SetFileAttributesA would reach through it to its target.
             if (isFolder) {
@@ -75,7 +75,7 @@ void EmptyTree(Platform& os, const std::string& folder) {
             unique_hfile held = HoldPlainFolder(os, full);
             if (held) RemoveHeldFolder(os, std::move(held), full, WithTrailingBackslash(os, full));
         } else {
-            os.ChangeFileAttributes(full, FILE_ATTRIBUTE_NORMAL_VALUE);
+            os.ChangeFileAttributes(full, kFileAttributeNormal);
             os.RemoveFile(full);
         }
     } while (os.FindNextEntry(find.get(), &entry));

@@ -22,12 +22,6 @@ struct GlobalState {
     std::string TempDir;
 };
 
-// Old spellings still used by folder_removal.cpp; removed with it.
-constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY_BIT = kFileAttributeDirectory;
-constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL_VALUE = kFileAttributeNormal;
-constexpr std::uint32_t FILE_ATTRIBUTE_REPARSE_POINT_BIT = kFileAttributeReparsePoint;
-constexpr std::uint32_t INVALID_FILE_ATTRIBUTES_VALUE = kInvalidFileAttributes;
-
 // --- Installed-version probes.
 
 // True when the beta's uninstall key opens and its DisplayName is exactly
