@@ -13,6 +13,7 @@
 //       Maps <exe> as an image, as the loader maps a program, without
 //       running it: private bytes before and after ("added_kb").
 #include <windows.h>
+// After <windows.h>, whose types it builds on (the comment keeps the order).
 #include <psapi.h>
 
 #include <cstdio>
@@ -135,8 +136,10 @@ int MapImageCommand(const char* exe) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "remove-folder") == 0) return RemoveFolderCommand(argv[2]);
-    if (argc == 3 && std::strcmp(argv[1], "delete-key-tree") == 0) return DeleteKeyTreeCommand(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "remove-folder") == 0)
+        return RemoveFolderCommand(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "delete-key-tree") == 0)
+        return DeleteKeyTreeCommand(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "deliver-memory") == 0)
         return DeliverMemoryCommand(argv[2], argv[3]);
     if (argc == 3 && std::strcmp(argv[1], "map-image") == 0) return MapImageCommand(argv[2]);

@@ -5,7 +5,7 @@
  * little as possible to the time being measured. */
 #include <windows.h>
 
-static int FormatDecimal(unsigned long long value, char *out) {
+static int FormatDecimal(unsigned long long value, char* out) {
     char digits[24];
     int n = 0;
     do {
@@ -29,7 +29,8 @@ void __stdcall StampEntry(void) {
         char partial[MAX_PATH + 4];
         lstrcpyA(partial, path);
         lstrcatA(partial, ".tmp");
-        HANDLE file = CreateFileA(partial, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        HANDLE file = CreateFileA(partial, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, NULL);
         if (file != INVALID_HANDLE_VALUE) {
             DWORD written = 0;
             WriteFile(file, text, (DWORD)size, &written, NULL);

@@ -37,8 +37,9 @@ bool DeleteWithRetry(const char* path) {
 // The stamp holds one decimal QPC value, written by the started installer.
 bool ReadStamp(const char* path, LONGLONG* value) {
     for (int i = 0; i < 12000; ++i) {  // up to a minute
-        HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE f =
+            CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (f != INVALID_HANDLE_VALUE) {
             char text[32] = {};
             DWORD got = 0;
@@ -69,7 +70,8 @@ int Run(int reps, const char* stamp, const char* deleteFirst, const std::string&
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
         const LONGLONG t0 = Now();
-        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                            &pi)) {
             std::printf("error=CreateProcessA failed (%lu)\n", GetLastError());
             return 1;
         }
@@ -121,7 +123,8 @@ int WriteMapped(int reps, const char* source, const char* target) {
         HANDLE out = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD written = 0;
-        const BOOL ok = out != INVALID_HANDLE_VALUE && WriteFile(out, bytes, size, &written, nullptr);
+        const BOOL ok =
+            out != INVALID_HANDLE_VALUE && WriteFile(out, bytes, size, &written, nullptr);
         if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
         const LONGLONG t1 = Now();
         std::printf("write_ms=%.1f ok=%d\n", Ms(t0, t1), ok && written == size ? 1 : 0);
@@ -154,8 +157,9 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "write-mapped") == 0) {
         return WriteMapped(std::atoi(argv[2]), argv[3], argv[4]);
     }
-    std::fprintf(stderr, "usage: bench_timer run <reps> <stamp|-> <delete-first|-> <command...>\n"
-                         "       bench_timer copy <reps> <source> <target>\n"
-                         "       bench_timer write-mapped <reps> <source> <target>\n");
+    std::fprintf(stderr,
+                 "usage: bench_timer run <reps> <stamp|-> <delete-first|-> <command...>\n"
+                 "       bench_timer copy <reps> <source> <target>\n"
+                 "       bench_timer write-mapped <reps> <source> <target>\n");
     return 2;
 }

@@ -11,7 +11,7 @@ namespace nuben {
 
 template <typename Traits>
 class UniqueHandle {
-public:
+  public:
     using Type = typename Traits::Type;
 
     UniqueHandle() = default;
@@ -42,7 +42,7 @@ public:
         if (valid()) Traits::Close(*os_, std::exchange(value_, Traits::Invalid()));
     }
 
-private:
+  private:
     Platform* os_ = nullptr;
     Type value_ = Traits::Invalid();
 };

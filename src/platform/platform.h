@@ -28,15 +28,15 @@ using FindHandle = std::uintptr_t;
 using ProcessHandle = std::uintptr_t;  // process or thread
 using WindowHandle = std::uintptr_t;
 using ModuleHandle = std::uintptr_t;
-using ResourceInfo = std::uintptr_t;   // HRSRC
-using ResourceData = std::uintptr_t;   // HGLOBAL of a loaded resource
+using ResourceInfo = std::uintptr_t;  // HRSRC
+using ResourceData = std::uintptr_t;  // HGLOBAL of a loaded resource
 
 constexpr std::uintptr_t kInvalidHandle = ~std::uintptr_t{0};
 
 struct FindEntry {
-    std::string name;                // cFileName, up to its first NUL
-    std::uint32_t attributes = 0;    // dwFileAttributes
-    std::uint64_t lastWriteTime = 0; // ftLastWriteTime, 100 ns since 1601 (UTC)
+    std::string name;                 // cFileName, up to its first NUL
+    std::uint32_t attributes = 0;     // dwFileAttributes
+    std::uint64_t lastWriteTime = 0;  // ftLastWriteTime, 100 ns since 1601 (UTC)
 };
 
 // STARTUPINFOA reduced to the fields the bootstrapper sets; all others are 0.
@@ -60,7 +60,7 @@ struct StartedProcess {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // --- Registry (advapi32). All return a Win32 error code, 0 on success.

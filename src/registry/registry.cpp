@@ -1,9 +1,9 @@
 #include "registry/registry.h"
 
-#include "platform/ansi_text.h"
-
 #include <cstring>
 #include <vector>
+
+#include "platform/ansi_text.h"
 
 namespace nuben {
 

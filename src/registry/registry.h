@@ -18,16 +18,16 @@ namespace nuben {
 // Carries its message in a std::string of its own: std::runtime_error would
 // link a second (reference-counted) string implementation into the program.
 class ERegistryException : public std::exception {
-public:
+  public:
     explicit ERegistryException(std::string message) : message_(std::move(message)) {}
     const char* what() const noexcept override { return message_.c_str(); }
 
-private:
+  private:
     std::string message_;
 };
 
 class TRegistry {
-public:
+  public:
     explicit TRegistry(Platform& os) : os_(os) {}
     TRegistry(const TRegistry&) = delete;
     TRegistry& operator=(const TRegistry&) = delete;
@@ -57,7 +57,7 @@ public:
     // deleted even when it cannot be opened. True when the final delete succeeds.
     bool DeleteKeyTree(const std::string& path);
 
-private:
+  private:
     // Resolves `path` against the absolute/relative rule: sets *base and
     // returns the path without a leading backslash.
     std::string Resolve(const std::string& path, KeyHandle* base) const;

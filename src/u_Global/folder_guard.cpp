@@ -43,7 +43,9 @@ constexpr std::array<ProtectedCsidl, 20> kProtectedCsidls = {{
     {kCsidlInternetCache, false},
 }};
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAsciiLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 // An element such as "PROGRA~1" may be the short alias of a protected folder,
 // and normalisation does not expand aliases of folders that do not exist.
@@ -114,8 +116,7 @@ bool IsDriveAbsolute(const std::string& path) {
            (path[2] == '\\' || path[2] == '/');
 }
 
-FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path,
-                                   std::string* normalised) {
+FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path, std::string* normalised) {
     if (path.find(':') == std::string::npos) return FolderRefusal::kNoColon;
     // "C:foo" and "C:" name a place relative to the drive's current folder,
     // and "\\?\" or "\\.\" paths bypass normalisation: never guess.

@@ -34,7 +34,6 @@ bool IsDriveAbsolute(const std::string& path);
 // one of the core well-known folders (Windows, system, Program Files,
 // profile, desktop, Start menu and programs, application data, common
 // application data) yields no path, everything is refused.
-FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path,
-                                   std::string* normalised);
+FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path, std::string* normalised);
 
 }  // namespace nuben

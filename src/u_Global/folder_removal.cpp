@@ -19,8 +19,7 @@ bool IsForeignName(Platform& os, const std::string& name) {
 }
 
 bool IsPlainFolder(std::uint32_t attributes) {
-    return attributes != kInvalidFileAttributes &&
-           (attributes & kFileAttributeDirectory) != 0 &&
+    return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0 &&
            (attributes & kFileAttributeReparsePoint) == 0;
 }
 

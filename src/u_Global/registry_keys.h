@@ -3,7 +3,8 @@
 
 namespace nuben {
 
-inline constexpr const char* kUninstallRootKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+inline constexpr const char* kUninstallRootKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr const char* kBetaUninstallKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NU-BEN";
 inline constexpr const char* kProductKey = "SOFTWARE\\NU-BEN";

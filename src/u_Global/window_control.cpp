@@ -22,8 +22,9 @@ std::string FetchText(Fetch fetch) {
     const int copied = fetch(buffer.data(), kTextBufferSize);
     if (copied <= 0) return std::string();
     const void* nul = std::memchr(buffer.data(), 0, kTextBufferSize - 1);
-    const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer.data())
-                                   : kTextBufferSize - 1;
+    const std::size_t length =
+        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer.data())
+            : kTextBufferSize - 1;
     return std::string(buffer.data(), length);
 }
 
@@ -37,8 +38,8 @@ bool CloseAppWindows(Platform& os, const std::string& className, const std::stri
     WindowHandle window =
         os.RelatedWindow(os.RelatedWindow(os.DesktopWindow(), kGwChild), kGwHwndFirst);
     for (int step = 0; step < kMaxWalkSteps && os.IsLiveWindow(window); ++step) {
-        const std::string windowClass = FetchText(
-            [&](char* buffer, int size) { return os.ClassNameOf(window, buffer, size); });
+        const std::string windowClass =
+            FetchText([&](char* buffer, int size) { return os.ClassNameOf(window, buffer, size); });
         bool matches = AsciiUpper(windowClass) == wantedClass;
         if (!title.empty()) {
             const std::string windowText = FetchText(

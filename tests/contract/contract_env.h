@@ -25,7 +25,7 @@ inline constexpr const char* kPayloadName = "CONTRACT_PAYLOAD";
 std::string PayloadBytes();
 
 class ContractEnv {
-public:
+  public:
     virtual ~ContractEnv() = default;
 
     virtual Platform& os() = 0;
@@ -41,8 +41,8 @@ public:
     virtual void CreateKey(const std::string& path) = 0;
     // Sets a value with raw bytes of the given type (REG_SZ data should
     // carry their own terminating NUL when the test wants one).
-    virtual void SetValue(const std::string& keyPath, const std::string& name,
-                          std::uint32_t type, const std::string& bytes) = 0;
+    virtual void SetValue(const std::string& keyPath, const std::string& name, std::uint32_t type,
+                          const std::string& bytes) = 0;
     virtual bool KeyExists(const std::string& path) = 0;
     // Makes opening `path` with `access` fail with ERROR_ACCESS_DENIED.
     // False when the implementation cannot (Wine does not enforce key security).
@@ -95,7 +95,7 @@ public:
 // test only: a HoldOpen token, a process left running or the test's own
 // keys would count against it.
 class ExpectNoHandleLeak {
-public:
+  public:
     explicit ExpectNoHandleLeak(ContractEnv& env, std::size_t keptOpen = 0,
                                 const char* file = __builtin_FILE(), int line = __builtin_LINE())
         : env_(env),
@@ -120,7 +120,7 @@ public:
                                      << ", expected " << expected_ << changes;
     }
 
-private:
+  private:
     ContractEnv& env_;
     const std::vector<std::string> listed_;
     const std::size_t expected_;

@@ -10,7 +10,7 @@ namespace nuben::contract {
 namespace {
 
 class ExtractContract : public ::testing::Test {
-protected:
+  protected:
     ContractEnv& env_ = Env();
     Platform& os_ = env_.os();
     const std::string target_ = env_.ScratchFolder() + "nuben setup.exe";
@@ -47,8 +47,8 @@ TEST_F(ExtractContract, TheResourceCallsFindThePayloadWithItsBytes) {
 
 TEST_F(ExtractContract, AMissingResourceWritesNothing) {
     ExpectNoHandleLeak guard(env_);
-    EXPECT_FALSE(ExtractResourceToFile(os_, env_.ModuleWithPayload(), "EXE", "NO_SUCH_PAYLOAD",
-                                       target_));
+    EXPECT_FALSE(
+        ExtractResourceToFile(os_, env_.ModuleWithPayload(), "EXE", "NO_SUCH_PAYLOAD", target_));
     EXPECT_FALSE(env_.Exists(target_));
 }
 

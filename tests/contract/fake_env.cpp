@@ -17,7 +17,7 @@ namespace {
 constexpr ModuleHandle kPayloadModule = 0x00500000;
 
 class FakeEnv final : public ContractEnv {
-public:
+  public:
     FakeEnv() : fake_(std::make_shared<fake::FakePlatform>()) {
         fake_->AddResource(kPayloadModule, "EXE", kPayloadName, PayloadBytes());
         // The folder guard refuses everything on a machine without the core
@@ -115,7 +115,7 @@ public:
     // another program's and do not count.
     std::size_t OpenHandleCount() override { return fake_->OpenHandleCount(); }
 
-private:
+  private:
     std::shared_ptr<fake::FakePlatform> fake_;
     int sleepers_ = 0;
 };

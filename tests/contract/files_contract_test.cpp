@@ -13,7 +13,7 @@ namespace nuben::contract {
 namespace {
 
 class FileSemanticsContract : public ::testing::Test {
-protected:
+  protected:
     ContractEnv& env_ = Env();
     Platform& os_ = env_.os();
     const std::string dir_ = env_.ScratchFolder();
@@ -224,13 +224,14 @@ TEST_F(FileSemanticsContract, EveryLetterOfTheCodePageFoldsAsFileNamesDo) {
     const std::string ivan = "\xAC\xAA\xAC\xD3\xAC\xD1\xAC\xDF";   // "Иван"
     const std::string lower = "\xAC\xDA\xAC\xD3\xAC\xD1\xAC\xDF";  // "иван"
     const std::string upper = "\xAC\xAA\xAC\xA3\xAC\xA1\xAC\xAF";  // "ИВАН"
-    const std::string wideLower = "\xA3\xEE\xA3\xF5\xA3\xE2";        // "ｎｕｂ"
-    const std::string wideUpper = "\xA3\xCE\xA3\xD5\xA3\xC2";        // "ＮＵＢ"
-    const std::string hangul = "\xB4\xA9\xBA\xA5";                     // "누벤": no case
+    const std::string wideLower = "\xA3\xEE\xA3\xF5\xA3\xE2";      // "ｎｕｂ"
+    const std::string wideUpper = "\xA3\xCE\xA3\xD5\xA3\xC2";      // "ＮＵＢ"
+    const std::string hangul = "\xB4\xA9\xBA\xA5";                 // "누벤": no case
     ASSERT_TRUE(os_.IsDbcsEnabled()) << "needs a double-byte code page (949)";
 
-    EXPECT_EQ("C:\\USERS\\" + upper + "\\" + wideUpper + " " + hangul + " 2.0\\",
-              os_.UpperCaseText("c:\\Users\\" + lower + "\\" + wideLower + " " + hangul + " 2.0\\"));
+    EXPECT_EQ(
+        "C:\\USERS\\" + upper + "\\" + wideUpper + " " + hangul + " 2.0\\",
+        os_.UpperCaseText("c:\\Users\\" + lower + "\\" + wideLower + " " + hangul + " 2.0\\"));
     env_.MakeFolder(dir_ + ivan);
     env_.MakeFolder(dir_ + wideLower);
     EXPECT_NE(kInvalidFileAttributes, os_.FileAttributesOf(dir_ + lower));

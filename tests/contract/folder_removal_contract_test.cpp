@@ -15,7 +15,7 @@ namespace nuben::contract {
 namespace {
 
 class FolderRemovalContract : public ::testing::Test {
-protected:
+  protected:
     // app\ with a hidden, read-only subfolder holding read-only, hidden and
     // system files, a second level below, and a Korean-named folder.
     void MakeTree() {

@@ -14,7 +14,7 @@ namespace {
 // A TRegistry reading from HKLM, standing on the scratch key. Its current
 // key is the one handle it keeps; every other call gives back what it opens.
 class TRegistryContract : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         key_ = env_.ScratchKey();
         reg_.SetAccessMask(kKeyRead);

@@ -67,8 +67,8 @@ int Run() {
     size_t at = commandLine.find("/work=");
     if (at != std::string::npos) workMs = std::strtoul(commandLine.c_str() + at + 6, nullptr, 10);
 
-    e2e::AppendLine(kLog, tag + "start " + e2e::NowField() +
-                              " pid=" + std::to_string(GetCurrentProcessId()));
+    e2e::AppendLine(
+        kLog, tag + "start " + e2e::NowField() + " pid=" + std::to_string(GetCurrentProcessId()));
     if (!child) {
         e2e::AppendLine(kLog, "cmdline=" + e2e::Hex(commandLine));
         e2e::AppendLine(kLog, "startup=" + e2e::StartupField());

@@ -277,8 +277,8 @@ void Run(const std::vector<std::string>& f) {
         const LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &read);
         RegCloseKey(key);
         if (rc != ERROR_SUCCESS) Fail("cannot read " + arg(1) + "|" + arg(2));
-        Out("type=" + std::to_string(type) + " size=" + std::to_string(read) + " data=" +
-            e2e::Hex(std::string(reinterpret_cast<char*>(data.data()), read)));
+        Out("type=" + std::to_string(type) + " size=" + std::to_string(read) +
+            " data=" + e2e::Hex(std::string(reinterpret_cast<char*>(data.data()), read)));
     } else if (cmd == "regdel") {
         HKEY root;
         std::string path;

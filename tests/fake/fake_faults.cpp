@@ -26,13 +26,20 @@ std::string WithoutTrailingNuls(std::string bytes) {
 
 const char* OddDataName(OddData kind) {
     switch (kind) {
-        case OddData::kWrongType: return "wrong type";
-        case OddData::kEmpty: return "size 0";
-        case OddData::kOneByte: return "1 byte";
-        case OddData::kNoNul: return "no NUL";
-        case OddData::kHuge: return "huge";
-        case OddData::kGarbage: return "garbage";
-        case OddData::kTraversal: return "traversal";
+        case OddData::kWrongType:
+            return "wrong type";
+        case OddData::kEmpty:
+            return "size 0";
+        case OddData::kOneByte:
+            return "1 byte";
+        case OddData::kNoNul:
+            return "no NUL";
+        case OddData::kHuge:
+            return "huge";
+        case OddData::kGarbage:
+            return "garbage";
+        case OddData::kTraversal:
+            return "traversal";
     }
     return "?";
 }
@@ -45,7 +52,8 @@ bool FakePlatform::CanFail(const std::string& operation) {
 std::vector<OddData> FakePlatform::OddDataFor(const std::string& operation) {
     using O = OddData;
     if (operation == "QueryRegistryValue") {
-        return {O::kWrongType, O::kEmpty, O::kOneByte, O::kNoNul, O::kHuge, O::kGarbage, O::kTraversal};
+        return {O::kWrongType, O::kEmpty,   O::kOneByte,  O::kNoNul,
+                O::kHuge,      O::kGarbage, O::kTraversal};
     }
     if (operation == "QueryRegistryKeyInfo") return {O::kEmpty, O::kOneByte, O::kHuge};
     if (operation == "EnumRegistrySubkey") {
@@ -100,7 +108,8 @@ FakePlatform::CallPlan FakePlatform::Enter(const char* operation, const std::str
         if (plan.fail || plan.odd) {
             ++faultsApplied_;
             Log("Fault #" + std::to_string(record.number) + " " + operation + " " +
-                (plan.fail ? std::string("fails") : std::string("answers ") + OddDataName(plan.kind)) +
+                (plan.fail ? std::string("fails")
+                           : std::string("answers ") + OddDataName(plan.kind)) +
                 " " + subject);
         }
     }
@@ -186,7 +195,8 @@ int FakePlatform::CorruptText(const CallPlan& plan, const std::string& text, cha
             return put(text.substr(0, 1));
         case OddData::kNoNul: {
             const std::string fill = text.empty() ? std::string("x") : text;
-            for (int i = 0; i < size; ++i) buffer[i] = fill[static_cast<std::size_t>(i) % fill.size()];
+            for (int i = 0; i < size; ++i)
+                buffer[i] = fill[static_cast<std::size_t>(i) % fill.size()];
             return size;
         }
         case OddData::kHuge:
@@ -236,13 +246,15 @@ std::uint32_t FakePlatform::OddValue(const CallPlan& plan, std::uint32_t type,
             *bytes = WithoutTrailingNuls(*bytes);
             break;
         case OddData::kHuge:
-            *bytes = WithoutTrailingNuls(*bytes) + std::string(1u << 20, 'x') + std::string(1, '\0');
+            *bytes =
+                WithoutTrailingNuls(*bytes) + std::string(1u << 20, 'x') + std::string(1, '\0');
             break;
         case OddData::kGarbage:
             *bytes = kGarbage.substr(0, 3) + std::string(1, '\0') + kGarbage.substr(3);
             break;
         case OddData::kTraversal:
-            *bytes = WithoutTrailingNuls(*bytes) + "\\" + kClimb + "\\WINDOWS" + std::string(1, '\0');
+            *bytes =
+                WithoutTrailingNuls(*bytes) + "\\" + kClimb + "\\WINDOWS" + std::string(1, '\0');
             break;
     }
     return type;

@@ -48,7 +48,9 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
     return p == pattern.size();
 }
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAsciiLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 }  // namespace
 
@@ -151,12 +153,17 @@ std::size_t FakePlatform::CharacterCount(const std::string& text) const {
     return count;
 }
 
-bool FakePlatform::IsWindowsNt() { return !Enter("IsWindowsNt", "").fail && windowsNt_; }
+bool FakePlatform::IsWindowsNt() {
+    return !Enter("IsWindowsNt", "").fail && windowsNt_;
+}
 
-bool FakePlatform::IsDbcsEnabled() { return !Enter("IsDbcsEnabled", "").fail && dbcsEnabled_; }
+bool FakePlatform::IsDbcsEnabled() {
+    return !Enter("IsDbcsEnabled", "").fail && dbcsEnabled_;
+}
 
 std::string FakePlatform::UpperCaseText(const std::string& text) {
-    if (Enter("UpperCaseText", text).fail || Injected("UpperCaseText", text, nullptr)) return std::string();
+    if (Enter("UpperCaseText", text).fail || Injected("UpperCaseText", text, nullptr))
+        return std::string();
     return Fold(text);
 }
 
@@ -184,8 +191,7 @@ FakePlatform::Handle* FakePlatform::HandleOf(std::uintptr_t value, int kind) {
     return &it->second;
 }
 
-bool FakePlatform::Injected(const std::string& operation, const std::string& subject,
-                            long* code) {
+bool FakePlatform::Injected(const std::string& operation, const std::string& subject, long* code) {
     const std::string folded = Fold(subject);
     for (Injection& injection : injections_) {
         if (injection.operation != operation) continue;
@@ -273,8 +279,9 @@ std::shared_ptr<FakePlatform::KeyNode> FakePlatform::UsableKey(KeyHandle key,
     return nullptr;
 }
 
-std::shared_ptr<FakePlatform::KeyNode> FakePlatform::FindKey(
-    const std::shared_ptr<KeyNode>& base, const std::string& path, long* code) const {
+std::shared_ptr<FakePlatform::KeyNode> FakePlatform::FindKey(const std::shared_ptr<KeyNode>& base,
+                                                             const std::string& path,
+                                                             long* code) const {
     if (!path.empty() && path[0] == '\\') {
         *code = kErrorBadPathname;
         return nullptr;
@@ -320,7 +327,9 @@ std::string FakePlatform::KeyPathFor(KeyHandle base, const std::string& path) co
     return path.empty() ? prefix : prefix + "\\" + path;
 }
 
-void FakePlatform::CreateKey(KeyHandle root, const std::string& path) { MakeKey(root, path); }
+void FakePlatform::CreateKey(KeyHandle root, const std::string& path) {
+    MakeKey(root, path);
+}
 
 void FakePlatform::SetValue(KeyHandle root, const std::string& keyPath, const std::string& name,
                             std::uint32_t type, const std::string& bytes) {
@@ -384,8 +393,8 @@ std::map<std::string, std::string> FakePlatform::RegistryState() const {
     std::function<void(const KeyNode&)> walk = [&](const KeyNode& node) {
         std::string entry = "denied " + Hex(node.denied);
         for (const auto& value : node.values) {
-            entry += "; " + value.second.name + " type " + std::to_string(value.second.type) + " [" +
-                     value.second.bytes + "]";
+            entry += "; " + value.second.name + " type " + std::to_string(value.second.type) +
+                     " [" + value.second.bytes + "]";
         }
         state[KeyPath(node)] = entry;
         for (const auto& child : node.subkeys) walk(*child.second);
@@ -478,7 +487,8 @@ long FakePlatform::QueryRegistryKeyInfo(KeyHandle key, std::uint32_t* subkeys,
 
 long FakePlatform::EnumRegistrySubkey(KeyHandle key, std::uint32_t index, char* name,
                                       std::uint32_t* nameLen) {
-    const CallPlan plan = Enter("EnumRegistrySubkey", KeyPathFor(key, "") + " #" + std::to_string(index));
+    const CallPlan plan =
+        Enter("EnumRegistrySubkey", KeyPathFor(key, "") + " #" + std::to_string(index));
     long code = kErrorSuccess;
     const auto node = UsableKey(key, kKeyEnumerateSubKeys, plan, &code);
     if (!node || Injected("EnumRegistrySubkey", KeyPath(*node), &code)) return code;
@@ -664,7 +674,8 @@ FakePlatform::Located FakePlatform::Locate(const std::string& path, bool followL
     found.parent = node;
     found.name = parts.back();
     const auto it = node->children.find(Fold(found.name));
-    if (it != node->children.end()) found.node = followLast ? FollowLink(it->second, depth) : it->second;
+    if (it != node->children.end())
+        found.node = followLast ? FollowLink(it->second, depth) : it->second;
     return found;
 }
 
@@ -764,7 +775,9 @@ void FakePlatform::SetLastWriteTime(const std::string& path, std::uint64_t fileT
     if (auto node = NodeAt(path, false)) node->lastWrite = fileTime;
 }
 
-bool FakePlatform::Exists(const std::string& path) const { return NodeAt(path, false) != nullptr; }
+bool FakePlatform::Exists(const std::string& path) const {
+    return NodeAt(path, false) != nullptr;
+}
 
 bool FakePlatform::IsFolder(const std::string& path) const {
     const auto node = NodeAt(path, false);
@@ -1075,7 +1088,8 @@ std::string FakePlatform::TempFolderPath() {
 bool FakePlatform::ChangeCurrentDirectory(const std::string& path) {
     const CallPlan plan = Enter("ChangeCurrentDirectory", path);
     const auto node = NodeAt(path, true);
-    const bool ok = !plan.fail && !Injected("ChangeCurrentDirectory", Normalise(path)) && node && node->IsFolder();
+    const bool ok = !plan.fail && !Injected("ChangeCurrentDirectory", Normalise(path)) && node &&
+                    node->IsFolder();
     if (ok) SetCurrentDirectoryTo(path);
     Log("SetCurrentDir " + path + (ok ? " -> ok" : " -> fail"));
     return ok;
@@ -1090,9 +1104,9 @@ bool FakePlatform::ConvertsToLocalDosTime(std::uint64_t fileTime) {
     if (Enter("ConvertsToLocalDosTime", std::to_string(fileTime)).fail) return false;
     if (Injected("ConvertsToLocalDosTime", "")) return false;
     if (fileTime >= 0x8000000000000000ull) return false;
-    const std::int64_t local =
-        static_cast<std::int64_t>(fileTime) - biasMinutes_ * 600000000ll;
-    return local >= static_cast<std::int64_t>(kDosEpoch) && local < static_cast<std::int64_t>(kDosEnd);
+    const std::int64_t local = static_cast<std::int64_t>(fileTime) - biasMinutes_ * 600000000ll;
+    return local >= static_cast<std::int64_t>(kDosEpoch) &&
+           local < static_cast<std::int64_t>(kDosEnd);
 }
 
 std::string FakePlatform::SpecialFolderPath(int csidl) {
@@ -1111,7 +1125,9 @@ void FakePlatform::AddResource(ModuleHandle module, const std::string& type,
     resources_.push_back(Resource{module, type, name, bytes});
 }
 
-ModuleHandle FakePlatform::OwnModule() { return Enter("OwnModule", "").fail ? 0 : kOwnModule; }
+ModuleHandle FakePlatform::OwnModule() {
+    return Enter("OwnModule", "").fail ? 0 : kOwnModule;
+}
 
 ResourceInfo FakePlatform::FindResourceIn(ModuleHandle module, const std::string& name,
                                           const std::string& type) {
@@ -1132,7 +1148,8 @@ ResourceInfo FakePlatform::FindResourceIn(ModuleHandle module, const std::string
 ResourceData FakePlatform::LoadResourceData(ModuleHandle module, ResourceInfo info) {
     const CallPlan plan = Enter("LoadResourceData", Hex(info));
     const std::size_t index = info - 0x70000;
-    if (info < 0x70000 || index >= resources_.size() || resources_[index].module != module) return 0;
+    if (info < 0x70000 || index >= resources_.size() || resources_[index].module != module)
+        return 0;
     if (plan.fail || Injected("LoadResourceData", resources_[index].name)) return 0;
     Handle handle;
     handle.kind = kResource;
@@ -1144,7 +1161,8 @@ ResourceData FakePlatform::LoadResourceData(ModuleHandle module, ResourceInfo in
 std::uint32_t FakePlatform::ResourceSize(ModuleHandle module, ResourceInfo info) {
     const CallPlan plan = Enter("ResourceSize", Hex(info));
     const std::size_t index = info - 0x70000;
-    if (info < 0x70000 || index >= resources_.size() || resources_[index].module != module) return 0;
+    if (info < 0x70000 || index >= resources_.size() || resources_[index].module != module)
+        return 0;
     if (plan.fail || Injected("ResourceSize", resources_[index].name)) return 0;
     return static_cast<std::uint32_t>(resources_[index].bytes.size());
 }
@@ -1153,7 +1171,8 @@ const void* FakePlatform::LockResourceData(ResourceData data) {
     const CallPlan plan = Enter("LockResourceData", Hex(data));
     Handle* handle = HandleOf(data, kResource);
     if (handle == nullptr) return nullptr;
-    if (plan.fail || Injected("LockResourceData", resources_[handle->resource].name)) return nullptr;
+    if (plan.fail || Injected("LockResourceData", resources_[handle->resource].name))
+        return nullptr;
     return resources_[handle->resource].bytes.data();
 }
 
@@ -1234,8 +1253,8 @@ std::string FakePlatform::ResolveProgram(const ProcessStart& request) const {
     if (start == std::string::npos) return std::string();
     if (line[start] == '"') {
         const std::size_t end = line.find('"', start + 1);
-        return find(line.substr(start + 1, end == std::string::npos ? std::string::npos
-                                                                     : end - start - 1));
+        return find(
+            line.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1));
     }
     for (std::size_t i = start; i < line.size(); ++i) {
         if (line[i] == ' ' || line[i] == '\t') {
@@ -1467,7 +1486,9 @@ std::string FakePlatform::Describe(WindowHandle handle) const {
     return handle == kDesktop ? std::string("desktop") : Hex(handle);
 }
 
-WindowHandle FakePlatform::DesktopWindow() { return Enter("DesktopWindow", "").fail ? 0 : kDesktop; }
+WindowHandle FakePlatform::DesktopWindow() {
+    return Enter("DesktopWindow", "").fail ? 0 : kDesktop;
+}
 
 WindowHandle FakePlatform::RelatedWindow(WindowHandle handle, std::uint32_t command) {
     if (Enter("RelatedWindow", Describe(handle) + " " + std::to_string(command)).fail) {

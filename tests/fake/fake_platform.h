@@ -54,13 +54,15 @@ struct BoxRecord {
 // Odd answers a read can give instead of the true one (CorruptCall). Each
 // operation reads them in its own terms; OddDataFor lists which apply.
 enum class OddData {
-    kWrongType,  // a value of a non-text type; an entry or attributes with the directory bit flipped
+    kWrongType,  // a value of a non-text type; an entry or attributes with the directory bit
+                 // flipped
     kEmpty,      // size 0: an empty value, name, text or path
     kOneByte,    // only the first byte
     kNoNul,      // the text without its terminating NUL (or the buffer filled to the brim)
     kHuge,       // far more than any buffer holds (1 MiB values, 1000-byte names and paths)
     kGarbage,    // bytes that make no sense: lone lead bytes, 0x5C after a lead byte, a NUL inside
-    kTraversal,  // a name or path that climbs out of where it was found ("..\\..", a leading backslash)
+    kTraversal,  // a name or path that climbs out of where it was found ("..\\..", a leading
+                 // backslash)
 };
 const char* OddDataName(OddData kind);
 
@@ -80,7 +82,7 @@ struct PostRecord {
 };
 
 class FakePlatform : public Platform {
-public:
+  public:
     static constexpr ModuleHandle kOwnModule = 0x00400000;
     static constexpr WindowHandle kDesktop = 0x00010010;
 
@@ -221,7 +223,9 @@ public:
     void SetCallBudget(std::size_t calls) { budget_ = calls; }
     bool BudgetExceeded() const { return budgetExceeded_; }
     // Runs before every Platform call acts (for checks at the moment of a call).
-    void OnEveryCall(std::function<void(const CallRecord&)> observer) { observer_ = std::move(observer); }
+    void OnEveryCall(std::function<void(const CallRecord&)> observer) {
+        observer_ = std::move(observer);
+    }
     // Planned faults that were applied so far.
     std::size_t FaultsApplied() const { return faultsApplied_; }
 
@@ -302,7 +306,7 @@ public:
     int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
                        std::uint32_t style) override;
 
-private:
+  private:
     struct KeyValue {
         std::string name;  // as first written
         std::uint32_t type = 0;
@@ -323,9 +327,9 @@ private:
         std::uint64_t lastWrite = kDefaultFileTime;
         std::string bytes;
         std::map<std::string, std::shared_ptr<FsNode>> children;  // by folded name
-        std::string linkTarget;  // folder links only
-        int openCount = 0;       // open without sharing (handles and holds)
-        int holdCount = 0;       // held by OpenFolderToHold: all but delete shared
+        std::string linkTarget;                                   // folder links only
+        int openCount = 0;  // open without sharing (handles and holds)
+        int holdCount = 0;  // held by OpenFolderToHold: all but delete shared
         bool IsFolder() const { return (attributes & kFileAttributeDirectory) != 0; }
     };
     enum HandleKind { kKey, kFile, kFind, kProcess, kThread, kResource, kJob };
@@ -408,8 +412,8 @@ private:
     // then a planned failure. Null, with *code set, when the call must stop.
     std::shared_ptr<KeyNode> UsableKey(KeyHandle key, std::uint32_t neededAccess,
                                        const CallPlan& plan, long* code);
-    std::shared_ptr<KeyNode> FindKey(const std::shared_ptr<KeyNode>& base,
-                                     const std::string& path, long* code) const;
+    std::shared_ptr<KeyNode> FindKey(const std::shared_ptr<KeyNode>& base, const std::string& path,
+                                     long* code) const;
     std::shared_ptr<KeyNode> MakeKey(KeyHandle root, const std::string& path);
     std::string KeyPath(const KeyNode& node) const;
     std::string KeyPathFor(KeyHandle base, const std::string& path) const;

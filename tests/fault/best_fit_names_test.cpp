@@ -39,7 +39,7 @@ std::string BestFit(std::string name) {
 
 // The fake with the ANSI conversion of names applied on the way out.
 class BestFitMachine : public fake::FakePlatform {
-public:
+  public:
     FindHandle FindFirstEntry(const std::string& pattern, FindEntry* entry) override {
         const FindHandle find = FakePlatform::FindFirstEntry(pattern, entry);
         entry->name = BestFit(entry->name);
@@ -64,7 +64,7 @@ public:
 };
 
 class BestFitNamesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { test::FurnishTypicalMachine(os); }
     void TearDown() override {
         EXPECT_EQ(0u, os.OpenHandleCount());

@@ -12,15 +12,15 @@ namespace nuben::fault {
 namespace {
 
 class FakeFaultsTest : public ::testing::Test {
-protected:
-  void SetUp() override { os.SetText(kHkeyLocalMachine, "SOFTWARE\\App", "Path", "C:\\App"); }
-  void TearDown() override {
-      if (HasFailure()) std::fprintf(stderr, "%s", os.Dump().c_str());
-  }
+  protected:
+    void SetUp() override { os.SetText(kHkeyLocalMachine, "SOFTWARE\\App", "Path", "C:\\App"); }
+    void TearDown() override {
+        if (HasFailure()) std::fprintf(stderr, "%s", os.Dump().c_str());
+    }
 
-  long Open(KeyHandle* key) {
-      return os.OpenRegistryKey(kHkeyLocalMachine, "SOFTWARE\\App", kKeyRead, key);
-  }
+    long Open(KeyHandle* key) {
+        return os.OpenRegistryKey(kHkeyLocalMachine, "SOFTWARE\\App", kKeyRead, key);
+    }
 
     // Reads "Path" the way TRegistry does: size first, then the data.
     std::pair<std::uint32_t, std::string> ReadPath(KeyHandle key) {
@@ -87,7 +87,8 @@ TEST_F(FakeFaultsTest, OddRegistryValuesAreWhatTheirNamesSay) {
         std::vector<std::uint8_t> data(size + 1);
         ASSERT_EQ(0, machine.QueryRegistryValue(key, "Path", &type, data.data(), &size));
         EXPECT_EQ(c.type, type) << fake::OddDataName(c.kind);
-        EXPECT_EQ(c.bytes, std::string(data.begin(), data.begin() + size)) << fake::OddDataName(c.kind);
+        EXPECT_EQ(c.bytes, std::string(data.begin(), data.begin() + size))
+            << fake::OddDataName(c.kind);
         EXPECT_EQ(2u, machine.FaultsApplied());
         machine.CloseRegistryKey(key);
     }
@@ -123,8 +124,8 @@ TEST_F(FakeFaultsTest, OnlyReadsWithDataToGiveAreMarkedAnswered) {
 }
 
 TEST_F(FakeFaultsTest, PlansAnOperationCannotHonourAreNotApplied) {
-    os.FailCall(1);                                   // Sleep cannot fail
-    os.CorruptCall(2, fake::OddData::kWrongType);     // no such odd answer for a temp path
+    os.FailCall(1);                                // Sleep cannot fail
+    os.CorruptCall(2, fake::OddData::kWrongType);  // no such odd answer for a temp path
     os.Pause(10);
     EXPECT_EQ("C:\\Temp\\", os.TempFolderPath());
     EXPECT_EQ(0u, os.FaultsApplied());

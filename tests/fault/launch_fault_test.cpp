@@ -11,12 +11,12 @@
 #include "scenarios.h"
 
 namespace nuben::fault {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 // Names the road in gtest's messages instead of dumping the struct's bytes.
-void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+void PrintTo(const Scenario& scenario, std::ostream* out) {
+    *out << scenario.name;
+}
 
 namespace {
 
@@ -33,12 +33,13 @@ Tally& Totals() {
 }
 
 class TotalsPrinter : public ::testing::Environment {
-public:
+  public:
     void TearDown() override {
         const Tally& t = Totals();
-        std::printf("[fault injection] total: %zu runs, %zu failing calls and %zu odd answers "
-                    "injected, %zu runs breached the quiet behaviour\n",
-                    t.runs, t.failingCalls, t.oddAnswers, t.breachingRuns);
+        std::printf(
+            "[fault injection] total: %zu runs, %zu failing calls and %zu odd answers "
+            "injected, %zu runs breached the quiet behaviour\n",
+            t.runs, t.failingCalls, t.oddAnswers, t.breachingRuns);
     }
 };
 ::testing::Environment* const kTotalsPrinter =
@@ -75,7 +76,7 @@ std::string Cut(const std::string& text, std::size_t limit = 20000) {
 }
 
 class LaunchFaultTest : public ::testing::TestWithParam<Scenario> {
-protected:
+  protected:
     struct Outcome {
         std::size_t runs = 0;
         std::size_t breachingRuns = 0;
@@ -98,7 +99,8 @@ protected:
         ++outcome->breachingRuns;
         if (outcome->lines.size() < 40) {
             std::string line = Describe(plan, call) + ": " + breaches.front();
-            if (breaches.size() > 1) line += " (and " + std::to_string(breaches.size() - 1) + " more)";
+            if (breaches.size() > 1)
+                line += " (and " + std::to_string(breaches.size() - 1) + " more)";
             outcome->lines.push_back(line);
         }
         if (outcome->firstDump.empty()) outcome->firstDump = Cut(run.os->Dump());
@@ -117,7 +119,8 @@ protected:
         EXPECT_EQ(0u, outcome.breachingRuns)
             << outcome.breachingRuns << " of " << outcome.runs << " runs with " << kind
             << " breached the quiet behaviour:" << Join(outcome.lines)
-            << "\nThe machine after the first of them:\n" << outcome.firstDump;
+            << "\nThe machine after the first of them:\n"
+            << outcome.firstDump;
     }
 };
 
@@ -184,7 +187,9 @@ TEST_P(LaunchFaultTest, EveryReadAnsweringOddDataStaysQuiet) {
     Report("one odd answer", baseline.os->Calls().size(), outcome, &Totals().oddAnswers);
 }
 
-std::string RoadName(const ::testing::TestParamInfo<Scenario>& road) { return road.param.name; }
+std::string RoadName(const ::testing::TestParamInfo<Scenario>& road) {
+    return road.param.name;
+}
 
 INSTANTIATE_TEST_SUITE_P(Roads, LaunchFaultTest, ::testing::ValuesIn(LaunchPaths()), RoadName);
 

@@ -38,10 +38,12 @@ LaunchRun RunLaunch(const Scenario& scenario, const FaultPlan& plan) {
 }
 
 std::string Describe(const FaultPlan& plan, const fake::CallRecord& call) {
-    const std::string subject =
-        call.subject.size() > 120 ? Printable(call.subject.substr(0, 120)) + "..." : Printable(call.subject);
+    const std::string subject = call.subject.size() > 120
+                                    ? Printable(call.subject.substr(0, 120)) + "..."
+                                    : Printable(call.subject);
     return "call #" + std::to_string(call.number) + " " + call.operation + "(" + subject + ") " +
-           (plan.fail ? std::string("fails") : std::string("answers ") + fake::OddDataName(plan.kind));
+           (plan.fail ? std::string("fails")
+                      : std::string("answers ") + fake::OddDataName(plan.kind));
 }
 
 }  // namespace nuben::fault

@@ -38,7 +38,8 @@ bool AllowedBoxes(Layout layout, const std::vector<Box>& boxes, const std::vecto
             return false;
         case Layout::kBeta:
             return boxes[0] == Box::kAskBeta &&
-                   (boxes.size() == 1 || (boxes.size() == 2 && yes && boxes[1] == Box::kBetaRefused));
+                   (boxes.size() == 1 ||
+                    (boxes.size() == 2 && yes && boxes[1] == Box::kBetaRefused));
         case Layout::kVersion20:
             return boxes[0] == Box::kAsk20 &&
                    ((boxes.size() == 1 && yes) ||
@@ -69,11 +70,12 @@ void CheckInstallerAtStart(const fake::FakePlatform& os, const std::string& comm
     if (!IsInstallerFile(path)) return;
     const std::string bytes = os.FileBytes(path);
     if (bytes != test::InstallerBytes()) {
-        evidence->atStart.push_back("installer started from a file of " + std::to_string(bytes.size()) +
-                                    " bytes, not the payload's " +
+        evidence->atStart.push_back("installer started from a file of " +
+                                    std::to_string(bytes.size()) + " bytes, not the payload's " +
                                     std::to_string(test::InstallerBytes().size()));
     }
-    if (os.IsOpen(path)) evidence->atStart.push_back("installer started while its file is still open");
+    if (os.IsOpen(path))
+        evidence->atStart.push_back("installer started while its file is still open");
 }
 
 std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,
@@ -141,7 +143,8 @@ std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,
         }
     }
     for (const auto& entry : keys) {
-        if (before.keys.count(entry.first) == 0) breaches.push_back("key created: " + Printable(entry.first));
+        if (before.keys.count(entry.first) == 0)
+            breaches.push_back("key created: " + Printable(entry.first));
     }
 
     // --- Windows told to quit: the product's own, and only after a Yes.
@@ -166,7 +169,9 @@ std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,
             if (declinedOrBlocked) breaches.push_back("installer started after a No or a refusal");
         } else {
             ++uninstallers;
-            if (!betaYes) breaches.push_back("started without a Yes: " + Printable(start.request.commandLine));
+            if (!betaYes)
+                breaches.push_back("started without a Yes: " +
+                                   Printable(start.request.commandLine));
             const ProcessStart& request = start.request;
             if (!request.applicationName.empty() || request.inheritHandles ||
                 (request.creationFlags & ~0x4u) != 0x20 || request.startup.size != 68 ||
@@ -183,7 +188,8 @@ std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,
     std::vector<std::uint32_t> pause =
         v20Yes ? std::vector<std::uint32_t>{1000} : std::vector<std::uint32_t>{};
     if (betaYes) pause.resize(os.Pauses().size(), 100);
-    if (os.Pauses() != pause) breaches.push_back("pauses other than the one second after the 2.0 Yes");
+    if (os.Pauses() != pause)
+        breaches.push_back("pauses other than the one second after the 2.0 Yes");
     return breaches;
 }
 

@@ -97,15 +97,19 @@ bool IsVersion20FileTarget(const std::string& path) {
 }
 
 bool IsVersion20KeyTarget(const std::string& keyPath) {
-    return Within(keyPath, "HKLM\\" + test::kProductKey) || Within(keyPath, "HKLM\\" + test::kV20Key);
+    return Within(keyPath, "HKLM\\" + test::kProductKey) ||
+           Within(keyPath, "HKLM\\" + test::kV20Key);
 }
 
-bool IsBetaKeyTarget(const std::string& keyPath) { return Within(keyPath, BetaKey()); }
+bool IsBetaKeyTarget(const std::string& keyPath) {
+    return Within(keyPath, BetaKey());
+}
 
 bool IsInstallerFile(const std::string& path) {
     const std::string name = "NUBEN_SETUP.EXE";
     const std::string upper = AsciiUpper(path);
-    return upper.size() >= name.size() && upper.compare(upper.size() - name.size(), name.size(), name) == 0;
+    return upper.size() >= name.size() &&
+           upper.compare(upper.size() - name.size(), name.size(), name) == 0;
 }
 
 std::vector<std::string> Version20Files() {
@@ -116,8 +120,12 @@ std::vector<std::string> Version20Keys() {
     return {"HKLM\\" + test::kProductKey, "HKLM\\" + test::kV20Key};
 }
 
-std::string BetaKey() { return "HKLM\\" + test::kBetaKey; }
+std::string BetaKey() {
+    return "HKLM\\" + test::kBetaKey;
+}
 
-std::string UninstallCommand() { return "\"" + kUninstaller + "\" /S"; }
+std::string UninstallCommand() {
+    return "\"" + kUninstaller + "\" /S";
+}
 
 }  // namespace nuben::fault

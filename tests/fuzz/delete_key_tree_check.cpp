@@ -43,9 +43,11 @@ std::string MakeName(FuzzInput& in, int codePage) {
                 const int range = trail % 3;
                 trail = static_cast<std::uint8_t>(trails[range] + trail % spans[range]);
             } else {
-                lead = static_cast<std::uint8_t>(byte % 2 == 0 ? 0x81 + byte % 0x1F : 0xE0 + byte % 0x1D);
+                lead = static_cast<std::uint8_t>(byte % 2 == 0 ? 0x81 + byte % 0x1F
+                                                               : 0xE0 + byte % 0x1D);
                 // 0x40-0x7E and 0x80-0xFC; 0x5C, the backslash, among them.
-                trail = static_cast<std::uint8_t>(trail % 2 == 0 ? 0x40 + trail % 0x3F : 0x80 + trail % 0x7D);
+                trail = static_cast<std::uint8_t>(trail % 2 == 0 ? 0x40 + trail % 0x3F
+                                                                 : 0x80 + trail % 0x7D);
             }
             name += static_cast<char>(lead);
             name += static_cast<char>(trail);
@@ -86,7 +88,8 @@ Verdict CheckDeleteKeyTree(const std::uint8_t* data, std::size_t size) {
     const std::uint8_t flags = in.Byte();
     const int codePage = CodePageOf(flags);
     const bool nt = (flags & 0x04) != 0;
-    const int mode = (flags >> 3) % 3;  // 0: from the root, 1: absolute, 2: relative to the current key
+    const int mode =
+        (flags >> 3) % 3;  // 0: from the root, 1: absolute, 2: relative to the current key
     const std::uint8_t targetDenial = in.Byte();
     fake::FakePlatform os;
     os.SetCodePage(codePage);
@@ -95,7 +98,8 @@ Verdict CheckDeleteKeyTree(const std::uint8_t* data, std::size_t size) {
     // doubling that answers it applies only there.
     os.ReportSubkeyLengthInCharacters((flags & 0x20) != 0 && nt && codePage != 1252);
 
-    std::vector<Node> nodes = {{kTarget, 0, {}}, {kParent + "\\Target2", 0, {}}, {kParent + "\\Other", 0, {}}};
+    std::vector<Node> nodes = {
+        {kTarget, 0, {}}, {kParent + "\\Target2", 0, {}}, {kParent + "\\Other", 0, {}}};
     for (const Node& node : nodes) os.SetText(kHkeyLocalMachine, node.path, "Value", node.path);
     os.SetText(kHkeyCurrentUser, kTarget, "Value", "the same path below another root");
     const std::uint32_t denials[] = {kKeyEnumerateSubKeys, kDelete, kKeyQueryValue};
@@ -132,7 +136,8 @@ Verdict CheckDeleteKeyTree(const std::uint8_t* data, std::size_t size) {
             const KeyHandle current = reg.CurrentKey();
             deleted = reg.DeleteKeyTree(mode == 1 ? "\\" + kTarget : std::string("Target"));
             v.Expect(reg.CurrentKey() == current, "the current key stays current");
-            v.Expect(os.OpenHandleCount() == (current != 0 ? 1u : 0u), "only the current key is open");
+            v.Expect(os.OpenHandleCount() == (current != 0 ? 1u : 0u),
+                     "only the current key is open");
         }
     }
     v.Expect(os.OpenHandleCount() == 0, "no handle left open");
@@ -159,7 +164,8 @@ Verdict CheckDeleteKeyTree(const std::uint8_t* data, std::size_t size) {
             v.Expect(false, "changed outside what was deleted: " + entry.first);
         }
     }
-    for (const auto& entry : after) v.Expect(before.count(entry.first) != 0, "created: " + entry.first);
+    for (const auto& entry : after)
+        v.Expect(before.count(entry.first) != 0, "created: " + entry.first);
     return v;
 }
 

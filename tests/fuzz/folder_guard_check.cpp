@@ -9,14 +9,16 @@
 #include "fake_platform.h"
 #include "fuzz_input.h"
 #include "fuzz_machine.h"
-#include "u_Global/folder_guard.h"
 #include "text_rules.h"
+#include "u_Global/folder_guard.h"
 #include "u_Global/u_Global.h"
 
 namespace nuben::fuzz {
 namespace {
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAsciiLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 // Tokens for bytes below 0x40 (where the path characters that matter lie),
 // the byte itself above.
@@ -24,7 +26,8 @@ std::string ComposePath(FuzzInput& in, const std::vector<std::string>& tokens) {
     std::string path;
     for (int i = 0; i < 48 && !in.empty(); ++i) {
         const std::uint8_t byte = in.Byte();
-        path += byte < 0x40 ? tokens[byte % tokens.size()] : std::string(1, static_cast<char>(byte));
+        path +=
+            byte < 0x40 ? tokens[byte % tokens.size()] : std::string(1, static_cast<char>(byte));
     }
     return path;
 }
@@ -36,7 +39,8 @@ Verdict CheckFolderGuard(const std::uint8_t* data, std::size_t size) {
     const std::uint8_t flags = in.Byte();
     const int codePage = CodePageOf(flags);
     const bool x86 = (flags & 0x4) != 0;
-    const int operation = (flags >> 3) % 3;  // 0: guard only, 1: DeleteFolderContents, 2: RemoveFolder
+    const int operation =
+        (flags >> 3) % 3;  // 0: guard only, 1: DeleteFolderContents, 2: RemoveFolder
     const std::string path = ComposePath(in, PathTokens(codePage));
 
     fake::FakePlatform os;

@@ -9,7 +9,7 @@
 namespace nuben::fuzz {
 
 class FuzzInput {
-public:
+  public:
     FuzzInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
     bool empty() const { return at_ >= size_; }
@@ -26,7 +26,7 @@ public:
     }
     std::string Rest() { return Bytes(size_ - at_); }
 
-private:
+  private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t at_ = 0;

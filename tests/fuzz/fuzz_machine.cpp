@@ -85,8 +85,8 @@ void FurnishFolderMachine(fake::FakePlatform& os, int codePage, bool x86) {
     os.MakeFile(app + "\\\x83\x5C\\tail.txt", "a folder whose name ends in 0x5C in code page 932");
     os.MakeFolderLink(app + "\\windows-link", kWindows);
     os.MakeFile(kProgramFiles + "\\" + n.product + " 2.0\\sibling.txt", "sibling");
-    os.MakeFile(kProfile + "\\" + n.startMenu + "\\" + n.programs + "\\" + n.product +
-                    " 2.0\\" + n.product + ".lnk",
+    os.MakeFile(kProfile + "\\" + n.startMenu + "\\" + n.programs + "\\" + n.product + " 2.0\\" +
+                    n.product + ".lnk",
                 "start");
 
     os.MakeFile("C:\\work\\notes.txt", "notes");
@@ -113,13 +113,61 @@ std::vector<std::string> FolderLinkPaths(int codePage) {
 std::vector<std::string> PathTokens(int codePage) {
     const Names n = NamesOf(codePage);
     return {
-        "C:\\", "c:\\", "D:\\", "C:", "C:/", "\\", "/", "..", ".", " ", "\\\\?\\", "\\\\.\\",
-        "\\\\server\\share\\", "Program Files", "Program Files (x86)", "PROGRAM FILES", "WINDOWS",
-        "system32", "Documents and Settings", "All Users", "user", n.product, n.product + " 2.0",
-        n.desktop, n.startMenu, n.programs, "Application Data", "Local Settings",
-        "My Documents", "Common Files", "Documents", "work", "link", "windows-link", "data",
-        "Temp", "~1", "PROGRA~1", "\x83\x5C", "\x81", ":", "*", "?", "\"", "0", "x", "\t",
-        "keep.txt", "NuBen.exe", "\\..\\", "\\.\\", "...", ". ", "\\\\", "Data",
+        "C:\\",
+        "c:\\",
+        "D:\\",
+        "C:",
+        "C:/",
+        "\\",
+        "/",
+        "..",
+        ".",
+        " ",
+        "\\\\?\\",
+        "\\\\.\\",
+        "\\\\server\\share\\",
+        "Program Files",
+        "Program Files (x86)",
+        "PROGRAM FILES",
+        "WINDOWS",
+        "system32",
+        "Documents and Settings",
+        "All Users",
+        "user",
+        n.product,
+        n.product + " 2.0",
+        n.desktop,
+        n.startMenu,
+        n.programs,
+        "Application Data",
+        "Local Settings",
+        "My Documents",
+        "Common Files",
+        "Documents",
+        "work",
+        "link",
+        "windows-link",
+        "data",
+        "Temp",
+        "~1",
+        "PROGRA~1",
+        "\x83\x5C",
+        "\x81",
+        ":",
+        "*",
+        "?",
+        "\"",
+        "0",
+        "x",
+        "\t",
+        "keep.txt",
+        "NuBen.exe",
+        "\\..\\",
+        "\\.\\",
+        "...",
+        ". ",
+        "\\\\",
+        "Data",
     };
 }
 

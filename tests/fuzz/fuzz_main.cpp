@@ -8,6 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const nuben::fuzz::Verdict verdict = nuben::fuzz::NUBEN_FUZZ_CHECK(data, size);
     if (verdict.ok()) return 0;
-    for (const std::string& breach : verdict.breaches) std::fprintf(stderr, "BROKEN: %s\n", breach.c_str());
+    for (const std::string& breach : verdict.breaches)
+        std::fprintf(stderr, "BROKEN: %s\n", breach.c_str());
     std::abort();
 }

@@ -31,7 +31,7 @@ struct Read {
 // The fake with the misbehaviours the input asks for, and a record of what
 // each read answered.
 class UnsteadyRegistry : public fake::FakePlatform {
-public:
+  public:
     bool failFirst = false, failSecond = false, lieFirst = false, lieSecond = false;
     bool grow = false;
     std::uint32_t firstLie = 0, secondLie = 0;
@@ -55,7 +55,8 @@ public:
         }
         read.type = type != nullptr ? *type : 0;
         read.size = size != nullptr ? *size : 0;
-        if (!first && data != nullptr) read.buffer.assign(reinterpret_cast<char*>(data), read.bufferSize);
+        if (!first && data != nullptr)
+            read.buffer.assign(reinterpret_cast<char*>(data), read.bufferSize);
         reads.push_back(read);
         return read.code;
     }
@@ -126,13 +127,16 @@ Verdict CheckReadTextValue(const std::uint8_t* data, std::size_t size) {
     const Read& second = os.reads[1];
     v.Expect(second.bufferSize == first.size, "the buffer has the size the first read reported");
     if (second.code != 0) {
-        v.Expect(raised && error == "Failed to get data for '" + name + "'", "the exact error of a failed read");
+        v.Expect(raised && error == "Failed to get data for '" + name + "'",
+                 "the exact error of a failed read");
     } else if (second.type != 1 && second.type != 2) {
-        v.Expect(raised && error == "Invalid data type for '" + name + "'", "the exact error of a wrong type");
+        v.Expect(raised && error == "Invalid data type for '" + name + "'",
+                 "the exact error of a wrong type");
     } else {
         const std::size_t length = std::min<std::size_t>(second.size, second.buffer.size());
         const std::string filled = second.buffer.substr(0, length);
-        v.Expect(!raised && text == filled.substr(0, filled.find('\0')), "the text up to its first NUL");
+        v.Expect(!raised && text == filled.substr(0, filled.find('\0')),
+                 "the text up to its first NUL");
     }
     return v;
 }

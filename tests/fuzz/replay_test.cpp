@@ -32,7 +32,8 @@ TEST_P(CorpusReplayTest, EveryCorpusFileKeepsEveryInvariant) {
     ASSERT_FALSE(files.empty()) << "no seed corpus for " << GetParam().name;
     for (const auto& file : files) {
         std::ifstream in(file, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
         const Verdict verdict =
             GetParam().check(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         std::string breaches;
@@ -42,12 +43,16 @@ TEST_P(CorpusReplayTest, EveryCorpusFileKeepsEveryInvariant) {
     RecordProperty("corpus_files", static_cast<int>(files.size()));
 }
 
-std::string TargetName(const ::testing::TestParamInfo<Target>& target) { return target.param.name; }
+std::string TargetName(const ::testing::TestParamInfo<Target>& target) {
+    return target.param.name;
+}
 
 INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplayTest, ::testing::ValuesIn(Targets()), TargetName);
 
 }  // namespace
 
-void PrintTo(const Target& target, std::ostream* out) { *out << target.name; }
+void PrintTo(const Target& target, std::ostream* out) {
+    *out << target.name;
+}
 
 }  // namespace nuben::fuzz

@@ -22,11 +22,13 @@ Verdict CheckTrailingBackslash(const std::uint8_t* data, std::size_t size) {
     Verdict v;
     for (int byte = 0; byte < 256; ++byte) {
         const auto b = static_cast<std::uint8_t>(byte);
-        v.Expect(os.IsLeadByte(b) == IsLeadByteOf(codePage, b), "the fake's lead bytes are the code page's");
+        v.Expect(os.IsLeadByte(b) == IsLeadByteOf(codePage, b),
+                 "the fake's lead bytes are the code page's");
     }
 
     const std::string result = WithTrailingBackslash(os, path);
-    v.Expect(result == path || result == path + "\\", "the result is the input, or the input and a backslash");
+    v.Expect(result == path || result == path + "\\",
+             "the result is the input, or the input and a backslash");
     const bool appended = result.size() == path.size() + 1;
     v.Expect(appended == !EndsWithSingleByteBackslash(codePage, dbcs, path),
              "a backslash is added exactly when the last byte is no single-byte backslash");
@@ -35,7 +37,8 @@ Verdict CheckTrailingBackslash(const std::uint8_t* data, std::size_t size) {
     // an odd run of lead-byte values stands right before it.
     if (dbcs && !path.empty() && path.back() == '\\') {
         std::size_t run = 0;
-        for (std::size_t i = path.size() - 1; i-- > 0 && IsLeadByteOf(codePage, static_cast<std::uint8_t>(path[i]));) {
+        for (std::size_t i = path.size() - 1;
+             i-- > 0 && IsLeadByteOf(codePage, static_cast<std::uint8_t>(path[i]));) {
             ++run;
         }
         v.Expect(appended == (run % 2 == 1), "the lead-byte-run rule decides");

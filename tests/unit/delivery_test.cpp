@@ -14,7 +14,7 @@ namespace {
 const std::string kTarget = kTemp + "nuben_setup.exe";
 
 class DeliveryTest : public FurnishedMachineTest {
-protected:
+  protected:
     void TearDown() override {
         EXPECT_EQ(0u, os.OpenHandleCount()) << "a handle or loaded resource was left";
         EXPECT_EQ(0u, os.BadCloseCount());
@@ -105,13 +105,14 @@ TEST_F(DeliveryTest, AShortWriteIsAFailureAndNothingStarts) {
 
 TEST_F(DeliveryTest, AnEmptyResourceIsAFailure) {
     os.AddResource(fake::FakePlatform::kOwnModule, "EXE", "EMPTY", "");
-    EXPECT_FALSE(ExtractResourceToFile(os, fake::FakePlatform::kOwnModule, "EXE", "EMPTY", kTarget));
+    EXPECT_FALSE(
+        ExtractResourceToFile(os, fake::FakePlatform::kOwnModule, "EXE", "EMPTY", kTarget));
     EXPECT_FALSE(os.Exists(kTarget));
 }
 
 TEST_F(DeliveryTest, TheResourceIsLookedUpByTypeAndName) {
-    EXPECT_FALSE(ExtractResourceToFile(os, fake::FakePlatform::kOwnModule, "RCDATA", "SETUP_FILE",
-                                       kTarget));
+    EXPECT_FALSE(
+        ExtractResourceToFile(os, fake::FakePlatform::kOwnModule, "RCDATA", "SETUP_FILE", kTarget));
     EXPECT_FALSE(
         ExtractResourceToFile(os, fake::FakePlatform::kOwnModule, "EXE", "OTHER_FILE", kTarget));
     EXPECT_FALSE(ExtractResourceToFile(os, 0x12340000, "EXE", "SETUP_FILE", kTarget));

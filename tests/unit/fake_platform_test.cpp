@@ -81,7 +81,8 @@ TEST_F(FakeModelTest, WindowsWalkInZOrderAndAVanishedOneHasNoNextAndNoTexts) {
 
 TEST_F(FakeModelTest, ResourcesLoadAndReleaseAsHandles) {
     os.AddResource(fake::FakePlatform::kOwnModule, "EXE", "SETUP_FILE", "bytes");
-    const ResourceInfo info = os.FindResourceIn(fake::FakePlatform::kOwnModule, "setup_file", "exe");
+    const ResourceInfo info =
+        os.FindResourceIn(fake::FakePlatform::kOwnModule, "setup_file", "exe");
     ASSERT_NE(0u, info);
     const ResourceData data = os.LoadResourceData(fake::FakePlatform::kOwnModule, info);
     EXPECT_EQ(1u, os.OpenHandleCount());
@@ -100,9 +101,8 @@ TEST_F(FakeModelTest, InjectedFailuresHitOnlyTheirSubjectAndCount) {
     EXPECT_TRUE(os.RemoveFile("C:\\b.txt"));
     EXPECT_FALSE(os.RemoveFile("C:\\a.txt"));
     EXPECT_TRUE(os.RemoveFile("C:\\a.txt"));
-    os.FailWhen("CreateFileForWriting", [](const std::string& path) {
-        return path.find(".exe") != std::string::npos;
-    });
+    os.FailWhen("CreateFileForWriting",
+                [](const std::string& path) { return path.find(".exe") != std::string::npos; });
     EXPECT_EQ(kInvalidHandle, os.CreateFileForWriting("C:\\x.exe"));
     const FileHandle ok = os.CreateFileForWriting("C:\\x.txt");
     EXPECT_NE(kInvalidHandle, ok);

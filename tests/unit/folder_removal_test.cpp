@@ -15,7 +15,7 @@ namespace {
 const std::string kApp = kProgramFiles + "\\누벤";
 
 class FolderRemovalTest : public FurnishedMachineTest {
-protected:
+  protected:
     void SetUp() override {
         FurnishedMachineTest::SetUp();
         // In order, below kApp: a folder where `bytes` is null, else a file.
@@ -64,8 +64,8 @@ TEST_F(FolderRemovalTest, ATreeOfReadOnlyHiddenAndSystemEntriesGoesWhole) {
     const auto events = os.EventsOf({"SetAttributes", "RemoveFile", "RemoveDir"});
     for (std::size_t i = 0; i < events.size(); ++i) {
         if (events[i].rfind("Remove", 0) != 0) continue;
-        const std::string path = events[i].substr(events[i].find(' ') + 1,
-                                                  events[i].rfind(" -> ") - events[i].find(' ') - 1);
+        const std::string path = events[i].substr(
+            events[i].find(' ') + 1, events[i].rfind(" -> ") - events[i].find(' ') - 1);
         ASSERT_GT(i, 0u) << events[i];
         EXPECT_EQ("SetAttributes " + path + " 0x80 -> ok", events[i - 1]);
     }
@@ -87,8 +87,8 @@ TEST_F(FolderRemovalTest, AFileHeldOpenSurvivesWithTheFoldersAboveItAndNothingEl
     EXPECT_TRUE(os.IsFolder(kApp + "\\data\\deeper"));
     EXPECT_TRUE(os.IsFolder(kApp + "\\data"));
     EXPECT_TRUE(os.IsFolder(kApp));
-    for (const char* gone : {"\\NuBen.exe", "\\data\\ro.dat", "\\data\\hidden.dat",
-                             "\\data\\sys.dat", "\\empty"}) {
+    for (const char* gone :
+         {"\\NuBen.exe", "\\data\\ro.dat", "\\data\\hidden.dat", "\\data\\sys.dat", "\\empty"}) {
         EXPECT_FALSE(os.Exists(kApp + gone)) << gone;
     }
 }
@@ -116,11 +116,28 @@ TEST_F(FolderRemovalTest, NoSpellingOfADriveRootIsEmptied) {
     os.SetCurrentDirectoryTo(kApp);  // "C:" and "C:foo" would land here
     os.MakeFolder(kApp + "\\foo");
     const std::string before = os.FileSnapshot();
-    for (const char* root :
-         {"C:\\", "C:\\\\", "C:\\.", "C:\\..", "C:\\..\\", "C:\\..\\..", "C:\\foo\\..",
-          "C:\\Program Files\\..", "C:\\ ", "C:\\.\\", "C:\\. ", "C:/", "c:\\", "C:", "C:.",
-          "C:foo", "C:data", "\\\\?\\C:\\", "\\\\?\\C:\\Program Files\\누벤", "\\\\.\\C:\\", "D:\\",
-          "D:\\data\\.."}) {
+    for (const char* root : {"C:\\",
+                             "C:\\\\",
+                             "C:\\.",
+                             "C:\\..",
+                             "C:\\..\\",
+                             "C:\\..\\..",
+                             "C:\\foo\\..",
+                             "C:\\Program Files\\..",
+                             "C:\\ ",
+                             "C:\\.\\",
+                             "C:\\. ",
+                             "C:/",
+                             "c:\\",
+                             "C:",
+                             "C:.",
+                             "C:foo",
+                             "C:data",
+                             "\\\\?\\C:\\",
+                             "\\\\?\\C:\\Program Files\\누벤",
+                             "\\\\.\\C:\\",
+                             "D:\\",
+                             "D:\\data\\.."}) {
         TryToRemove(root);
         EXPECT_EQ(before, os.FileSnapshot()) << "\"" << root << "\"";
     }
@@ -215,14 +232,18 @@ TEST_F(FolderRemovalTest, AFolderThatIsItselfALinkIsNeverEmptiedThroughIt) {
 
 TEST_F(FolderRemovalTest, TheRefusalReasonIsDecidedOnTheNormalisedPath) {
     std::string normalised;
-    EXPECT_EQ(FolderRefusal::kNoColon, CheckRemovableFolder(os, "\\\\server\\share\\x", &normalised));
+    EXPECT_EQ(FolderRefusal::kNoColon,
+              CheckRemovableFolder(os, "\\\\server\\share\\x", &normalised));
     EXPECT_EQ(FolderRefusal::kNotDriveAbsolute, CheckRemovableFolder(os, "C:foo", &normalised));
-    EXPECT_EQ(FolderRefusal::kNotDriveAbsolute, CheckRemovableFolder(os, "\\\\?\\C:\\x", &normalised));
+    EXPECT_EQ(FolderRefusal::kNotDriveAbsolute,
+              CheckRemovableFolder(os, "\\\\?\\C:\\x", &normalised));
     EXPECT_EQ(FolderRefusal::kDriveRoot, CheckRemovableFolder(os, "C:\\foo\\..", &normalised));
-    EXPECT_EQ(FolderRefusal::kProtectedFolder, CheckRemovableFolder(os, kApp + "\\..", &normalised));
+    EXPECT_EQ(FolderRefusal::kProtectedFolder,
+              CheckRemovableFolder(os, kApp + "\\..", &normalised));
     os.FailNext("FullPathOf", kApp);
     EXPECT_EQ(FolderRefusal::kUnresolvable, CheckRemovableFolder(os, kApp, &normalised));
-    EXPECT_EQ(FolderRefusal::kAllowed, CheckRemovableFolder(os, "c:/program files/누벤/.", &normalised));
+    EXPECT_EQ(FolderRefusal::kAllowed,
+              CheckRemovableFolder(os, "c:/program files/누벤/.", &normalised));
     EXPECT_EQ(0u, normalised.rfind("c:\\program files\\누벤", 0)) << normalised;
 }
 
@@ -230,7 +251,7 @@ TEST_F(FolderRemovalTest, TheRefusalReasonIsDecidedOnTheNormalisedPath) {
 // live under C:\Users, "C:\Documents and Settings" is a junction to it, and
 // the shell names "C:\Program Files (x86)" as Program Files.
 class ModernLayoutTest : public MachineTest {
-protected:
+  protected:
     void SetUp() override {
         const std::string user = "C:\\Users\\user";
         const std::string startMenu = user + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";
@@ -287,7 +308,8 @@ TEST_F(FolderRemovalTest, WhatLooksLikeAShortAliasIsRefused) {
     const std::string before = os.FileSnapshot();
     for (const std::string path : {"C:\\PROGRA~1", "C:\\NUBEN~1", "C:\\Program Files\\NUBEN~12"}) {
         std::string normalised;
-        EXPECT_EQ(FolderRefusal::kShortNameAlias, CheckRemovableFolder(os, path, &normalised)) << path;
+        EXPECT_EQ(FolderRefusal::kShortNameAlias, CheckRemovableFolder(os, path, &normalised))
+            << path;
         TryToRemove(path);
         EXPECT_EQ(before, os.FileSnapshot()) << path;
     }
@@ -305,17 +327,18 @@ TEST_F(FoldedNamesTest, AWellKnownFolderNamedInDoubleByteLettersIsRefusedInAnyCa
     const std::string ivan = "\xAC\xAA\xAC\xD3\xAC\xD1\xAC\xDF";   // "Иван" in code page 949
     const std::string lower = "\xAC\xDA\xAC\xD3\xAC\xD1\xAC\xDF";  // "иван"
     const std::string upper = "\xAC\xAA\xAC\xA3\xAC\xA1\xAC\xAF";  // "ИВАН"
-    const std::string wide = "\xA3\xCE\xA3\xD5\xA3\xC2";             // "ＮＵＢ"
-    const std::string wideLower = "\xA3\xEE\xA3\xF5\xA3\xE2";        // "ｎｕｂ"
+    const std::string wide = "\xA3\xCE\xA3\xD5\xA3\xC2";           // "ＮＵＢ"
+    const std::string wideLower = "\xA3\xEE\xA3\xF5\xA3\xE2";      // "ｎｕｂ"
     os.SetSpecialFolder(kCsidlProfile, "C:\\Users\\" + ivan);
     os.SetSpecialFolder(kCsidlPersonal, "C:\\Data\\" + wide);
     os.MakeFile("C:\\Users\\" + ivan + "\\keep.txt", "the user's own");
     os.MakeFile("C:\\Data\\" + wide + "\\keep.txt", "the user's documents");
     const std::string before = os.FileSnapshot();
-    for (const std::string& path : {"C:\\Users\\" + lower, "C:\\users\\" + upper + "\\",
-                                    "C:\\Data\\" + wideLower}) {
+    for (const std::string& path :
+         {"C:\\Users\\" + lower, "C:\\users\\" + upper + "\\", "C:\\Data\\" + wideLower}) {
         std::string normalised;
-        EXPECT_EQ(FolderRefusal::kProtectedFolder, CheckRemovableFolder(os, path, &normalised)) << path;
+        EXPECT_EQ(FolderRefusal::kProtectedFolder, CheckRemovableFolder(os, path, &normalised))
+            << path;
         RemoveFolder(os, path);
         EXPECT_EQ(before, os.FileSnapshot()) << path;
     }

@@ -1,11 +1,12 @@
 // The handle owner closes exactly once, hands over on move and lets go on release.
+#include "platform/handles.h"
+
 #include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
 
 #include "fake_platform.h"
-#include "platform/handles.h"
 
 namespace nuben {
 namespace {
@@ -20,18 +21,27 @@ struct CountingTraits {
 using Counted = UniqueHandle<CountingTraits>;
 
 class UniqueHandleTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { closed.clear(); }
     fake::FakePlatform os;
 };
 
 TEST_F(UniqueHandleTest, ClosesOnceAtScopeEnd) {
-    { Counted h(os, 7); EXPECT_TRUE(h.valid()); EXPECT_EQ(7, h.get()); }
+    {
+        Counted h(os, 7);
+        EXPECT_TRUE(h.valid());
+        EXPECT_EQ(7, h.get());
+    }
     EXPECT_EQ(std::vector<int>{7}, closed);
 }
 
 TEST_F(UniqueHandleTest, InvalidAndDefaultHandlesAreNeverClosed) {
-    { Counted none; Counted invalid(os, -1); EXPECT_FALSE(invalid); EXPECT_FALSE(none); }
+    {
+        Counted none;
+        Counted invalid(os, -1);
+        EXPECT_FALSE(invalid);
+        EXPECT_FALSE(none);
+    }
     EXPECT_TRUE(closed.empty());
 }
 
@@ -71,9 +81,9 @@ TEST_F(UniqueHandleTest, ProcessInformationClosesProcessThenThread) {
         info.thread = unique_handle(os, started.thread);
         info.process = unique_handle(os, started.process);
     }
-    EXPECT_EQ((std::vector<std::string>{"CloseProcessHandle process#1",
-                                        "CloseProcessHandle thread#1"}),
-              os.EventsOf({"CloseProcessHandle"}));
+    EXPECT_EQ(
+        (std::vector<std::string>{"CloseProcessHandle process#1", "CloseProcessHandle thread#1"}),
+        os.EventsOf({"CloseProcessHandle"}));
     EXPECT_EQ(0u, os.OpenHandleCount());
 }
 
@@ -82,7 +92,10 @@ TEST_F(UniqueHandleTest, KeyAndFileOwnersCloseThroughThePlatform) {
     os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\X");
     ASSERT_EQ(0, os.OpenRegistryKey(kHkeyLocalMachine, "SOFTWARE\\X", 0x20019, &key));
     { unique_hkey owner(os, key); }
-    { unique_hfile file(os, os.CreateFileForWriting("C:\\Temp\\f.bin")); EXPECT_TRUE(file); }
+    {
+        unique_hfile file(os, os.CreateFileForWriting("C:\\Temp\\f.bin"));
+        EXPECT_TRUE(file);
+    }
     { unique_hfile invalid(os, kInvalidHandle); }
     EXPECT_EQ(0u, os.OpenHandleCount());
     EXPECT_EQ(0u, os.BadCloseCount());

@@ -1,5 +1,7 @@
 // RunLaunchSequence, row by row through its state table, with the exact
 // boxes shown and the exact order of what it does to the machine.
+#include "main/launch_sequence.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "expected_boxes.h"
-#include "main/launch_sequence.h"
 #include "machine.h"
 
 namespace nuben::test {
@@ -29,7 +30,7 @@ std::ostream& operator<<(std::ostream& out, const Box& box) {
 }
 
 class LaunchTest : public FurnishedMachineTest {
-protected:
+  protected:
     void SetUp() override {
         FurnishedMachineTest::SetUp();
         reportTool = os.AddWindow("TfrmRepMain", "누벤 신고하기");  // above the main window
@@ -103,10 +104,12 @@ protected:
                 "WaitInputIdle #1 0xFFFFFFFF", "WaitEnd #1 0xFFFFFFFF"};
     }
     std::vector<std::string> Delivery() const {
-        return {"CreateFile " + kInstaller + " -> ok",
-                "SetCurrentDir " + kTemp + " -> ok", "Start " + kInstaller};
+        return {"CreateFile " + kInstaller + " -> ok", "SetCurrentDir " + kTemp + " -> ok",
+                "Start " + kInstaller};
     }
-    std::string Post(WindowHandle window) const { return "PostMessage " + os.Describe(window) + " 0x0012"; }
+    std::string Post(WindowHandle window) const {
+        return "PostMessage " + os.Describe(window) + " 0x0012";
+    }
     static std::vector<std::string> Then(std::vector<std::string> first,
                                          const std::vector<std::string>& second) {
         first.insert(first.end(), second.begin(), second.end());
@@ -182,7 +185,9 @@ const fake::ProgramEffect kRemovesBetaOpensBrowser = [](fake::FakePlatform& m,
 const std::vector<std::string> kCopyEndsAtSecondCount = {"CountJob #1 -> 1", "Pause 100",
                                                          "CountJob #1 -> 0"};
 
-void PrintTo(const UninstallerRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const UninstallerRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class UninstallerTest : public LaunchTest, public ::testing::WithParamInterface<UninstallerRow> {};
 
@@ -245,12 +250,12 @@ TEST_F(LaunchTest, Version20Accepted_WindowsToldInOrderPauseRemovalThenDelivery)
     os.QueueAnswers({kIdYes});
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kV20Question, kQuestionStyle}}), Boxes());
-    EXPECT_EQ(Then({"Box 0x00040024", Post(mainWindow), Post(reportTool), "Pause 1000",
-                    "RemoveFile " + kApp + "\\NuBen.exe -> ok", "RemoveDir " + kApp + " -> ok",
-                    "DeleteKey HKLM\\SOFTWARE\\NU-BEN -> 0",
-                    "DeleteKey HKLM\\" + kV20Key + " -> 0"},
-                   Delivery()),
-              Trace());
+    EXPECT_EQ(
+        Then({"Box 0x00040024", Post(mainWindow), Post(reportTool), "Pause 1000",
+              "RemoveFile " + kApp + "\\NuBen.exe -> ok", "RemoveDir " + kApp + " -> ok",
+              "DeleteKey HKLM\\SOFTWARE\\NU-BEN -> 0", "DeleteKey HKLM\\" + kV20Key + " -> 0"},
+             Delivery()),
+        Trace());
 }
 
 TEST_F(LaunchTest, BetaAndVersion20_OnlyTheBetaPathRunsAnd20StaysUntouched) {

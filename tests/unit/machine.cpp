@@ -45,10 +45,23 @@ void FurnishTypicalMachine(fake::FakePlatform& os) {
 }
 
 std::vector<std::string> WellKnownFolders() {
-    return {kWindows,         kSystem,         kProgramFiles, kCommonFiles, kCommonAppData,
-            kAllUsers,        kCommonDesktop,  kCommonPrograms, kCommonDocuments, kProfile,
-            kDesktop,         kDocuments,      kStartMenu,    kPrograms,    kAppData,
-            kLocalAppData,    kDocumentsAndSettings};
+    return {kWindows,
+            kSystem,
+            kProgramFiles,
+            kCommonFiles,
+            kCommonAppData,
+            kAllUsers,
+            kCommonDesktop,
+            kCommonPrograms,
+            kCommonDocuments,
+            kProfile,
+            kDesktop,
+            kDocuments,
+            kStartMenu,
+            kPrograms,
+            kAppData,
+            kLocalAppData,
+            kDocumentsAndSettings};
 }
 
 void MachineTest::TearDown() {

@@ -50,7 +50,7 @@ std::vector<std::string> WellKnownFolders();
 
 // Runs the logic against a fresh fake; prints the fake's state when a test fails.
 class MachineTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override;
 
     fake::FakePlatform os;
@@ -59,7 +59,7 @@ protected:
 
 // MachineTest on the furnished machine.
 class FurnishedMachineTest : public MachineTest {
-protected:
+  protected:
     void SetUp() override { FurnishTypicalMachine(os); }
 };
 

@@ -11,7 +11,7 @@ namespace nuben::test {
 namespace {
 
 class ProbeTest : public MachineTest {
-protected:
+  protected:
     void SetUp() override { g.UninstallCommand = "previous"; }
     void TearDown() override {
         EXPECT_EQ(0u, os.OpenHandleCount());

@@ -1,5 +1,7 @@
 // TRegistry: which handle a path is taken from, what a text value reads as,
 // and how a tree is deleted (bottom-up, even past failures), with no handle left open.
+#include "registry/registry.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,13 +9,12 @@
 #include <vector>
 
 #include "machine.h"
-#include "registry/registry.h"
 
 namespace nuben::test {
 namespace {
 
 class TRegistryTest : public MachineTest {
-protected:
+  protected:
     void SetUp() override {
         os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\A\\B");
         os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\B");
@@ -127,7 +128,8 @@ TEST_F(TRegistryTest, TextValuesReadUpToTheirFirstNulAndStayUnexpanded) {
     EXPECT_EQ("first", reg->ReadTextValue("Split"));
     EXPECT_EQ("no nul", reg->ReadTextValue("Unterminated"));
     EXPECT_EQ("", reg->ReadTextValue("Empty"));
-    EXPECT_EQ("", reg->ReadTextValue("EmptyBinary")) << "size 0 reads as empty before the type is looked at";
+    EXPECT_EQ("", reg->ReadTextValue("EmptyBinary"))
+        << "size 0 reads as empty before the type is looked at";
     EXPECT_EQ("", reg->ReadTextValue("OnlyNul"));
     EXPECT_EQ("", reg->ReadTextValue("Missing"));
     EXPECT_EQ("plain", reg->ReadTextValue("text")) << "value names ignore case";
@@ -165,7 +167,7 @@ TEST_F(TRegistryTest, AFailedSizeQueryReadsAsEmpty) {
 // --- Deleting trees
 
 class DeleteKeyTreeTest : public TRegistryTest {
-protected:
+  protected:
     void SetUp() override {
         for (const char* key : {"SOFTWARE\\T\\A", "SOFTWARE\\T\\B", "SOFTWARE\\T\\C\\C1\\Deep",
                                 "SOFTWARE\\T\\C\\C2", "SOFTWARE\\Keep"}) {
@@ -251,7 +253,7 @@ TEST_F(DeleteKeyTreeTest, WithoutKeyInfoNoSubkeyIsVisited) {
 // The longest-name length may come in characters; "누벤" is 2 characters
 // but 4 bytes, so only the doubled buffer holds it.
 class DoubleByteNamesTest : public TRegistryTest {
-protected:
+  protected:
     void SetUp() override {
         os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\K\\누벤");
         os.CreateKey(kHkeyLocalMachine, "SOFTWARE\\K\\ab");

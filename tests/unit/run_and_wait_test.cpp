@@ -13,7 +13,7 @@ namespace {
 const std::string kUninstaller = "C:\\Program Files\\NU-BEN\\unins000.exe";
 
 class RunAndWaitTest : public MachineTest {
-protected:
+  protected:
     void TearDown() override {
         EXPECT_EQ(0u, os.OpenHandleCount());
         EXPECT_EQ(0u, os.BadCloseCount());

@@ -1,12 +1,12 @@
 // The program's texts are code page 949 bytes, exactly as users' earlier
 // versions showed them; the line break inside the questions is LF then CR.
+#include "u_Global/texts.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <algorithm>
 #include <string>
-
-#include "u_Global/texts.h"
 
 namespace nuben {
 namespace {
@@ -28,7 +28,7 @@ std::string Cp949(const char* utf8) {
 }
 
 TEST(Texts, PinnedBytes) {
-    EXPECT_EQ("\xBE\xCB\xB8\xB2", std::string(texts::kCaption));  // 알림
+    EXPECT_EQ("\xBE\xCB\xB8\xB2", std::string(texts::kCaption));      // 알림
     EXPECT_EQ("\xB4\xA9\xBA\xA5", std::string(texts::kProductName));  // 누벤
     EXPECT_EQ("\xB4\xA9\xBA\xA5\x20\x32\x2E\x30", std::string(texts::kV20Registration));
     EXPECT_EQ("\xB4\xA9\xBA\xA5\x2E\x6C\x6E\x6B", std::string(texts::kShortcutName));

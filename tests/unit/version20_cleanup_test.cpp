@@ -19,7 +19,7 @@ const std::string kShortcut = kDesktop + "\\누벤.lnk";
 const std::string kGroup = kPrograms + "\\누벤 2.0";
 
 class RemoveVersion20Test : public FurnishedMachineTest {
-protected:
+  protected:
     void SetUp() override {
         FurnishedMachineTest::SetUp();
         os.SetText(kHkeyLocalMachine, kProductKey, "InstallPath", kApp);
@@ -82,8 +82,8 @@ TEST_F(RemoveVersion20Test, ReadsWithReadAccessAndDeletesWithFullAccess) {
     const auto opens = os.EventsOf({"OpenKey"});
     ASSERT_FALSE(opens.empty());
     EXPECT_EQ("OpenKey HKLM\\SOFTWARE\\NU-BEN 0x20019 -> 0", opens.front());
-    EXPECT_NE(opens.end(), std::find(opens.begin(), opens.end(),
-                                     "OpenKey HKLM\\SOFTWARE\\NU-BEN 0xF003F -> 0"));
+    EXPECT_NE(opens.end(),
+              std::find(opens.begin(), opens.end(), "OpenKey HKLM\\SOFTWARE\\NU-BEN 0xF003F -> 0"));
     EXPECT_NE(opens.end(), std::find(opens.begin(), opens.end(),
                                      "OpenKey HKLM\\" + kUninstallRoot + " 0xF003F -> 0"));
 }

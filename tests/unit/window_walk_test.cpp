@@ -11,7 +11,7 @@ namespace nuben::test {
 namespace {
 
 class WindowWalkTest : public MachineTest {
-protected:
+  protected:
     std::vector<WindowHandle> Told() const {
         std::vector<WindowHandle> told;
         for (const auto& post : os.Posts()) {

@@ -171,10 +171,12 @@ bool Win32Platform::IsLeadByte(std::uint8_t byte) {
 std::string Win32Platform::UpperCaseText(const std::string& text) {
     if (text.empty()) return text;
     const int length = static_cast<int>(text.size());
-    const int size = LCMapStringA(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, text.data(), length, nullptr, 0);
+    const int size =
+        LCMapStringA(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, text.data(), length, nullptr, 0);
     if (size <= 0) return std::string();
     std::string upper(static_cast<std::size_t>(size), '\0');
-    if (LCMapStringA(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, text.data(), length, &upper[0], size) != size)
+    if (LCMapStringA(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, text.data(), length, &upper[0],
+                     size) != size)
         return std::string();
     return upper;
 }
