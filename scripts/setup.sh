@@ -7,9 +7,10 @@
 #    (64- and 32-bit) with the i386 X libraries that 32-bit Wine loads,
 #    Xvfb/xauth, x11-apps (xwd) and imagemagick for screenshots, the
 #    Nanum fonts (Hangul), locales, cmake, g++, googletest, clang (fuzzing),
-#    python3 (the build page-aligns the payload's section), osslsigncode
-#    and openssl (signing, and the signing check's throwaway certificate),
-#    and nsis (the end-to-end cases' third-party beta and installer).
+#    clang-format (the formatting check), python3 (the build page-aligns the
+#    payload's section), osslsigncode and openssl (signing, and the signing
+#    check's throwaway certificate), and nsis (the end-to-end cases'
+#    third-party beta and installer).
 #  - The ko_KR.UTF-8 locale (Wine then uses code page 949).
 #  - 32-bit programs: if this kernel cannot run i386 ELF itself (no
 #    IA32 emulation), qemu-i386 from Debian trixie's qemu-user (bookworm's
@@ -42,7 +43,7 @@ PACKAGES=(
     libxrender1:i386 libxcursor1:i386 libxi6:i386 libxrandr2:i386
     libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386 libfontconfig1:i386
     fonts-nanum x11-apps imagemagick locales cmake g++ googletest
-    clang libclang-rt-14-dev python3 osslsigncode openssl nsis
+    clang libclang-rt-14-dev clang-format python3 osslsigncode openssl nsis
 )
 
 done_steps=()

@@ -2,7 +2,8 @@
 # Runs every test, layer by layer, and ends with one line "N passed, M failed":
 #   1. host: unit and contract tests against the in-memory Windows model
 #   2. host under AddressSanitizer and UndefinedBehaviorSanitizer, then each
-#      libFuzzer target for NUBEN_FUZZ_SECONDS (default 30 s)
+#      libFuzzer target for NUBEN_FUZZ_SECONDS (default 30 s), then the
+#      formatting of every C and C++ file against .clang-format
 #   3. contract tests against real Windows functions, under Wine
 #   4. end to end: the built bootstrapper under Wine, as a user meets it
 # Installs what it needs first (scripts/setup.sh), so it runs on a fresh machine.
@@ -72,6 +73,15 @@ bash tests/fuzz/run_fuzz.sh "${NUBEN_FUZZ_SECONDS:-30}" >"$logs/fuzz.log" 2>&1 |
 cat "$logs/fuzz.log"
 fuzz_targets=$(grep -c ' executions in ' "$logs/fuzz.log")
 record "fuzz targets" "$fuzz_targets" "$fuzz_failed"
+
+echo "== formatting"
+if bash scripts/check_format.sh >"$logs/format.log" 2>&1; then
+    record "formatting" 1 0
+else
+    grep -v '^check_format: [0-9]* files' "$logs/format.log" | head -20
+    record "formatting" 0 1
+fi
+tail -1 "$logs/format.log"
 
 echo "== win32 build"
 if bash scripts/build.sh win32 >"$logs/win32-build.log" 2>&1; then
