@@ -185,7 +185,10 @@ class Platform {
     virtual std::uint32_t WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) = 0;
     // CloseHandle on a process, thread or job handle.
     virtual bool CloseProcessHandle(ProcessHandle handle) = 0;
-    // CreateJobObjectA(NULL, NULL): an unnamed job without limits; 0 on failure.
+    // CreateJobObjectA(NULL, NULL), then SetInformationJobObject with
+    // JOB_OBJECT_LIMIT_BREAKAWAY_OK alone: a child started with
+    // CREATE_BREAKAWAY_FROM_JOB leaves the job instead of failing to start.
+    // 0 when either call fails (the job is then closed).
     virtual ProcessHandle NewJob() = 0;
     // AssignProcessToJobObject(job, process). Fails for a process already in a
     // job that does not allow nesting (Windows 7 and older).

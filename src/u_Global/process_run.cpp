@@ -20,7 +20,8 @@ bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t show
     request.startup.showWindow = showCommand;
 
     // The job sees every process the program starts, so a hand-over to a
-    // copy in the temp folder can be waited for. No limits are set on it:
+    // copy in the temp folder can be waited for. It only allows breakaway, so
+    // that a child asked to leave it still starts; no limit ends anything:
     // closing it must never end what the uninstaller leaves running.
     unique_handle job;
     if (stillPending) job = unique_handle(os, os.NewJob());

@@ -71,9 +71,11 @@ class ContractEnv {
     virtual ModuleHandle ModuleWithPayload() = 0;
     // A command line that starts a program which sleeps `ms`, then creates
     // the file `markerPath`, then exits. Handing over, the program started
-    // only starts a copy of itself to do that, and exits at once.
+    // only starts a copy of itself to do that (breaking away from its job,
+    // if asked), and exits at once.
+    enum class HandOver { kNone, kToCopy, kToCopyBreakingAway };
     virtual std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath,
-                                       bool handOver = false) = 0;
+                                       HandOver handOver = HandOver::kNone) = 0;
 
     // --- Handles.
 

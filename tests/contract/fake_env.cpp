@@ -87,12 +87,15 @@ class FakeEnv final : public ContractEnv {
     ModuleHandle ModuleWithPayload() override { return kPayloadModule; }
 
     std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath,
-                               bool handOver = false) override {
+                               HandOver mode = HandOver::kNone) override {
+        const bool handOver = mode != HandOver::kNone;
+        const bool breakingAway = mode == HandOver::kToCopyBreakingAway;
         const std::string program =
             "C:\\Tools\\contract_sleeper" + std::to_string(++sleepers_) + ".exe";
         fake_->MakeFile(program, "MZ");
         // The program's whole life passes while its end is waited for, or,
-        // as a copy nobody waits for, by the second count of its job.
+        // as a copy nobody waits for, by the second count of its job; out of
+        // the job, as it starts.
         const std::string copy = program + ".copy.exe";
         fake_->RegisterProgram(
             handOver ? copy : program,
@@ -100,12 +103,12 @@ class FakeEnv final : public ContractEnv {
                 std::this_thread::sleep_for(std::chrono::milliseconds(ms));
                 machine.MakeFile(markerPath, "slept");
             },
-            true, 2);
+            !breakingAway, 2);
         if (handOver) {
-            fake_->RegisterProgram(program,
-                                   [copy](fake::FakePlatform& machine, const ProcessStart&) {
-                                       machine.StartChild(copy);
-                                   });
+            fake_->RegisterProgram(
+                program, [copy, breakingAway](fake::FakePlatform& machine, const ProcessStart&) {
+                    machine.StartChild(copy, breakingAway);
+                });
         }
         return "\"" + program + "\" " + (handOver ? "handover " : "") + std::to_string(ms) + " \"" +
                markerPath + "\"";

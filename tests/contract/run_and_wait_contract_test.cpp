@@ -11,6 +11,8 @@
 namespace nuben::contract {
 namespace {
 
+using HandOver = ContractEnv::HandOver;
+
 TEST(RunAndWaitContract, ReturnsOnlyAfterTheProgramHasEnded) {
     ContractEnv& env = Env();
     const std::string marker = env.ScratchFolder() + "done.txt";
@@ -29,37 +31,47 @@ TEST(RunAndWaitContract, ReturnsOnlyAfterTheProgramHasEnded) {
 
 // A program that hands over to a copy of itself ends at once; the job it
 // was put in before it ran counts the copy as active until the copy ends.
+// A copy started to break away from the job leaves it, and is not refused
+// (an uninstaller that insists on it would fail to hand over).
 TEST(RunAndWaitContract, TheJobCountsTheCopyAProgramHandsOverToUntilItEnds) {
-    ContractEnv& env = Env();
-    Platform& os = env.os();
-    const std::string marker = env.ScratchFolder() + "copy done.txt";
-    ExpectNoHandleLeak guard(env, env.HandlesKeptPerInputIdleWait());
-    unique_handle job(os, os.NewJob());
-    ASSERT_TRUE(job);
-    ProcessStart request;
-    request.commandLine = env.SleeperCommand(1000, marker, /*handOver=*/true);
-    request.creationFlags = kNormalPriorityClass | kCreateSuspended;
-    request.startup = {kStartupInfoSize, kStartfUseShowWindow, kSwShowNormal};
-    StartedProcess started;
-    ASSERT_TRUE(os.StartProcess(request, &started)) << request.commandLine;
-    unique_process_information info;
-    info.process = unique_handle(os, started.process);
-    info.thread = unique_handle(os, started.thread);
-    ASSERT_TRUE(os.PutProcessInJob(job.get(), info.process.get()));
-    ASSERT_TRUE(os.ResumeStartedThread(info.thread.get()));
-    os.WaitUntilInputIdle(info.process.get(), kInfinite);
-    EXPECT_EQ(0u, os.WaitUntilSignalled(info.process.get(), kInfinite));
+    for (const HandOver mode : {HandOver::kToCopy, HandOver::kToCopyBreakingAway}) {
+        const bool counted = mode == HandOver::kToCopy;
+        SCOPED_TRACE(counted ? "copy in the job" : "copy breaking away");
+        ContractEnv& env = Env();
+        Platform& os = env.os();
+        const std::string marker = env.ScratchFolder() + (counted ? "copy done.txt" : "away.txt");
+        ExpectNoHandleLeak guard(env, env.HandlesKeptPerInputIdleWait());
+        unique_handle job(os, os.NewJob());
+        ASSERT_TRUE(job);
+        ProcessStart request;
+        request.commandLine = env.SleeperCommand(1000, marker, mode);
+        request.creationFlags = kNormalPriorityClass | kCreateSuspended;
+        request.startup = {kStartupInfoSize, kStartfUseShowWindow, kSwShowNormal};
+        StartedProcess started;
+        ASSERT_TRUE(os.StartProcess(request, &started)) << request.commandLine;
+        unique_process_information info;
+        info.process = unique_handle(os, started.process);
+        info.thread = unique_handle(os, started.thread);
+        ASSERT_TRUE(os.PutProcessInJob(job.get(), info.process.get()));
+        ASSERT_TRUE(os.ResumeStartedThread(info.thread.get()));
+        os.WaitUntilInputIdle(info.process.get(), kInfinite);
+        EXPECT_EQ(0u, os.WaitUntilSignalled(info.process.get(), kInfinite));
 
-    std::uint32_t active = 0;
-    ASSERT_TRUE(os.CountJobProcesses(job.get(), &active));
-    EXPECT_EQ(1u, active) << "the copy, once its starter has ended";
-    EXPECT_FALSE(env.Exists(marker)) << "the copy is still at work";
-    for (int polls = 0; polls < 300 && active != 0; ++polls) {
-        if (polls > 0) os.Pause(100);
+        std::uint32_t active = 0;
         ASSERT_TRUE(os.CountJobProcesses(job.get(), &active));
+        EXPECT_EQ(counted ? 1u : 0u, active) << "the copy, once its starter has ended";
+        if (counted) {
+            EXPECT_FALSE(env.Exists(marker)) << "the copy is still at work";
+        }
+        for (int polls = 0; polls < 300 && active != 0; ++polls) {
+            if (polls > 0) os.Pause(100);
+            ASSERT_TRUE(os.CountJobProcesses(job.get(), &active));
+        }
+        EXPECT_EQ(0u, active);
+        // Out of the job, only its marker tells that the copy ran.
+        for (int polls = 0; polls < 300 && !counted && !env.Exists(marker); ++polls) os.Pause(100);
+        EXPECT_TRUE(env.Exists(marker));
     }
-    EXPECT_EQ(0u, active);
-    EXPECT_TRUE(env.Exists(marker));
 }
 
 // RunAndWait holds on while the copy works, and not once nothing is pending.
@@ -69,8 +81,8 @@ TEST(RunAndWaitContract, WaitsForAHandedOverCopyWhileSomethingIsPending) {
     int asked = 0;
     {
         ExpectNoHandleLeak guard(env, env.HandlesKeptPerInputIdleWait());
-        EXPECT_TRUE(RunAndWait(env.os(), env.SleeperCommand(1000, marker, true), kSwShowNormal,
-                               [&asked] { return ++asked > 0; }));
+        EXPECT_TRUE(RunAndWait(env.os(), env.SleeperCommand(1000, marker, HandOver::kToCopy),
+                               kSwShowNormal, [&asked] { return ++asked > 0; }));
     }
     EXPECT_TRUE(env.Exists(marker)) << env.name();
     EXPECT_GE(asked, 2);

@@ -3,12 +3,14 @@
  * WaitForInputIdle expects of a GUI program), then creates the file
  * <marker> and exits with code 0. Used by ContractEnv::SleeperCommand.
  * contract_sleeper.exe handover <ms> <marker>: starts a copy of itself
- * with <ms> <marker> and exits at once, as many uninstallers do. */
+ * with <ms> <marker> and exits at once, as many uninstallers do.
+ * contract_sleeper.exe breakaway <ms> <marker>: the same, the copy started
+ * with CREATE_BREAKAWAY_FROM_JOB. */
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 
-static int HandOver(void) {
+static int HandOver(DWORD flags) {
     char self[MAX_PATH];
     char line[3 * MAX_PATH];
     const DWORD length = GetModuleFileNameA(NULL, self, MAX_PATH);
@@ -18,7 +20,8 @@ static int HandOver(void) {
     PROCESS_INFORMATION info;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
-    if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) return 4;
+    if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, flags, NULL, NULL, &startup, &info))
+        return 4;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return 0;
@@ -29,7 +32,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     (void)previous;
     (void)commandLine;
     (void)show;
-    if (__argc == 4 && strcmp(__argv[1], "handover") == 0) return HandOver();
+    if (__argc == 4 && strcmp(__argv[1], "handover") == 0) return HandOver(0);
+    if (__argc == 4 && strcmp(__argv[1], "breakaway") == 0)
+        return HandOver(CREATE_BREAKAWAY_FROM_JOB);
     if (__argc < 3) return 2;
     const DWORD total = (DWORD)strtoul(__argv[1], NULL, 10);
     MSG msg;

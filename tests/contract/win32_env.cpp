@@ -320,8 +320,9 @@ class Win32Env final : public ContractEnv {
     }
 
     std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath,
-                               bool handOver = false) override {
-        return "\"" + ExeFolder() + "contract_sleeper.exe\" " + (handOver ? "handover " : "") +
+                               HandOver handOver = HandOver::kNone) override {
+        const char* mode[] = {"", "handover ", "breakaway "};
+        return "\"" + ExeFolder() + "contract_sleeper.exe\" " + mode[static_cast<int>(handOver)] +
                std::to_string(ms) + " \"" + markerPath + "\"";
     }
 

@@ -1211,10 +1211,11 @@ void FakePlatform::EndProcess(int id) {
     RunEffect(id, true);
 }
 
-void FakePlatform::StartChild(const std::string& path) {
+void FakePlatform::StartChild(const std::string& path, bool breakingAway) {
     Process child;
     child.request.commandLine = path;
-    child.job = processes_.at(static_cast<std::size_t>(running_ - 1)).job;
+    // Every job NewJob makes allows breakaway.
+    if (!breakingAway) child.job = processes_.at(static_cast<std::size_t>(running_ - 1)).job;
     for (std::size_t i = 0; i < programs_.size(); ++i) {
         if (Fold(programs_[i].path) == Fold(Normalise(path))) {
             child.program = static_cast<int>(i);

@@ -169,8 +169,8 @@ class FakePlatform : public Platform {
     void RegisterProgram(const std::string& path, ProgramEffect effect = nullptr,
                          bool effectWhenWaitedFor = false, int livesForCounts = -1);
     // From inside a ProgramEffect: the program whose effect runs starts the
-    // registered `path`, which inherits its job.
-    void StartChild(const std::string& path);
+    // registered `path`, which inherits its job unless it breaks away.
+    void StartChild(const std::string& path, bool breakingAway = false);
     const std::vector<StartRecord>& Starts() const { return starts_; }
 
     // --- Windows: appended at the bottom of the z-order.

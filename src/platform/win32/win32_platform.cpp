@@ -376,7 +376,16 @@ bool Win32Platform::CloseProcessHandle(ProcessHandle handle) {
 }
 
 ProcessHandle Win32Platform::NewJob() {
-    return FromPointer(CreateJobObjectA(nullptr, nullptr));
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    if (job == nullptr) return 0;
+    // The extended class, as Wine takes no other for limits; Windows takes both.
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return 0;
+    }
+    return FromPointer(job);
 }
 
 bool Win32Platform::PutProcessInJob(ProcessHandle job, ProcessHandle process) {
