@@ -86,7 +86,7 @@ def main(exe, payload, map_path):
         rows.append(("Other", groups["Other"]))
     own_resources = secs.get(".rsrc", (0, 0))[0] - payload_size
     rows.append(("Import table (.idata)", secs.get(".idata", (0, 0))[0]))
-    rows.append(("Resources without the payload: icon, version record", own_resources))
+    rows.append(("Resources without the payload: icon, version record, manifest", own_resources))
     rows.append(("Relocations (.reloc, for ASLR)", secs.get(".reloc", (0, 0))[0]))
     accounted = sum(size for _, size in rows)
     rows.append(("Headers and alignment padding", total - payload_size - accounted))
