@@ -137,6 +137,15 @@ class Platform {
     virtual FileHandle OpenFolderToHold(const std::string& path) = 0;
     // GetFileInformationByHandle's dwFileAttributes; kInvalidFileAttributes on failure.
     virtual std::uint32_t HeldAttributesOf(FileHandle file) = 0;
+    // CreateFileA(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE, every
+    // FILE_SHARE_*, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS |
+    // FILE_FLAG_OPEN_REPARSE_POINT, NULL): the entry itself, a link not followed (Wine 8
+    // follows a Unix symbolic link); kInvalidHandle on failure.
+    virtual FileHandle OpenEntryToChange(const std::string& path) = 0;
+    // SetFileInformationByHandle(file, FileBasicInfo) with the times left as they are:
+    // changes what the handle holds, whatever its path names by now. False where
+    // the system lacks the call (before Vista).
+    virtual bool ChangeHeldAttributes(FileHandle file, std::uint32_t attributes) = 0;
     // GetTempPathA into a zero-filled MAX_PATH buffer, up to the first NUL;
     // "" when the call fails.
     virtual std::string TempFolderPath() = 0;

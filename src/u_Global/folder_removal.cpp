@@ -18,6 +18,11 @@ bool IsForeignName(Platform& os, const std::string& name) {
     return name.find_first_not_of(". ") == std::string::npos || HoldsSingleByte(os, name, "\\/");
 }
 
+bool IsPlainFile(std::uint32_t attributes) {
+    return attributes != kInvalidFileAttributes &&
+           (attributes & (kFileAttributeDirectory | kFileAttributeReparsePoint)) == 0;
+}
+
 bool IsPlainFolder(std::uint32_t attributes) {
     return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0 &&
            (attributes & kFileAttributeReparsePoint) == 0;
@@ -74,7 +79,7 @@ void EmptyTree(Platform& os, const std::string& folder) {
             unique_hfile held = HoldPlainFolder(os, full);
             if (held) RemoveHeldFolder(os, std::move(held), full, WithTrailingBackslash(os, full));
         } else {
-            os.ChangeFileAttributes(full, kFileAttributeNormal);
+            ResetFileAttributes(os, full);
             os.RemoveFile(full);
         }
     } while (os.FindNextEntry(find.get(), &entry));
@@ -99,6 +104,16 @@ unique_hfile HoldRemovableFolder(Platform& os, const std::string& path, std::str
 }
 
 }  // namespace
+
+void ResetFileAttributes(Platform& os, const std::string& path) {
+    const unique_hfile entry(os, os.OpenEntryToChange(path));
+    // By handle, as Windows opens a link itself; by path, as Wine 8 opens a
+    // Unix symbolic link's target but shows the link as a reparse point.
+    if (entry && IsPlainFile(os.HeldAttributesOf(entry.get())) &&
+        IsPlainFile(os.FileAttributesOf(path))) {
+        os.ChangeHeldAttributes(entry.get(), kFileAttributeNormal);
+    }
+}
 
 void DeleteFolderContents(Platform& os, const std::string& path) {
     std::string folder;

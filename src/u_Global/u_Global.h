@@ -47,6 +47,12 @@ bool IsExistingFile(Platform& os, const std::string& path);
 
 // --- Folder removal.
 
+// Sets a file's attributes to FILE_ATTRIBUTE_NORMAL, so that DeleteFileA may
+// remove it, through a handle on the entry itself: a link found there, also
+// one put in its place since it was listed, is left as it is and never passes
+// the change on to its target.
+void ResetFileAttributes(Platform& os, const std::string& path);
+
 // Empties a folder tree, read-only, hidden and system entries included.
 // Refused paths are left alone, quietly; links are removed, never entered.
 // Each folder is held open while it is emptied, so that no other process can

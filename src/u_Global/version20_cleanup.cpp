@@ -59,7 +59,8 @@ void RemoveVersion20(GlobalState& g) {
     // the registration still points at what is left.
     RemoveFolder(os, installFolder);
     if (IsExistingFile(os, desktopShortcut)) {
-        os.ChangeFileAttributes(desktopShortcut, kFileAttributeNormal);
+        // The desktop is the user's to change under us, as the group is.
+        ResetFileAttributes(os, desktopShortcut);
         os.RemoveFile(desktopShortcut);
     }
     RemoveFolder(os, programsGroup);

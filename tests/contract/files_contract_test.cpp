@@ -50,7 +50,17 @@ TEST_F(FileSemanticsContract, ReadOnlyAndOpenFilesResistDeletion) {
     EXPECT_TRUE(os_.RemoveFile(dir_ + "ro.txt"));
     EXPECT_FALSE(env_.Exists(dir_ + "ro.txt"));
     EXPECT_EQ(kInvalidFileAttributes, os_.FileAttributesOf(dir_ + "ro.txt"));
-    EXPECT_TRUE(os_.ChangeFileAttributes(dir_ + "made ro.txt", kFileAttributeNormal));
+    // Reset through a handle on the entry itself, as the walk does.
+    EXPECT_EQ(kInvalidHandle, os_.OpenEntryToChange(dir_ + "missing"));
+    const FileHandle entry = os_.OpenEntryToChange(dir_ + "made ro.txt");
+    ASSERT_NE(kInvalidHandle, entry) << env_.name();
+    EXPECT_EQ(kFileAttributeReadOnly,
+              os_.HeldAttributesOf(entry) &
+                  (kFileAttributeReadOnly | kFileAttributeDirectory | kFileAttributeReparsePoint));
+    EXPECT_TRUE(os_.ChangeHeldAttributes(entry, kFileAttributeNormal));
+    EXPECT_TRUE(os_.CloseFile(entry));
+    EXPECT_EQ(0u, os_.FileAttributesOf(dir_ + "made ro.txt") & kFileAttributeReadOnly);
+    EXPECT_TRUE(os_.RemoveFile(dir_ + "made ro.txt"));
 }
 
 // (Windows also refuses to remove a read-only folder; Wine run as root does

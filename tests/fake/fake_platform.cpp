@@ -1046,27 +1046,37 @@ bool FakePlatform::CloseFile(FileHandle file) {
         Log("CloseFile " + Hex(file) + " -> invalid");
         return false;
     }
-    --(handle->folderHold ? handle->file->holdCount : handle->file->openCount);
+    if (!handle->sharesAll) {
+        --(handle->folderHold ? handle->file->holdCount : handle->file->openCount);
+    }
     Log("CloseFile " + handle->path + (plan.fail ? " -> fail" : ""));
     handles_.erase(file);  // gone even when the close reports failure
     return !plan.fail;
 }
 
-// As Windows does, a link is held itself, not its target.
-FileHandle FakePlatform::OpenFolderToHold(const std::string& path) {
-    const CallPlan plan = Enter("OpenFolderToHold", path);
+// As Windows does, a link is opened itself, not its target. A hold shares all
+// but delete, so it fails on an entry open without sharing; attribute access
+// alone is not subject to other handles' sharing.
+FileHandle FakePlatform::OpenEntryItself(const char* operation, const char* logged,
+                                         const std::string& path, bool hold) {
+    const CallPlan plan = Enter(operation, path);
     const Located at = Locate(path, false);
-    const bool ok =
-        !plan.fail && !Injected("OpenFolderToHold", at.full) && at.node && at.node->openCount == 0;
-    Log("HoldFolder " + at.full + (ok ? " -> ok" : " -> fail"));
+    const bool ok = !plan.fail && !Injected(operation, at.full) && at.node &&
+                    (!hold || at.node->openCount == 0);
+    Log(std::string(logged) + " " + at.full + (ok ? " -> ok" : " -> fail"));
     if (!ok) return kInvalidHandle;
-    ++at.node->holdCount;
+    if (hold) ++at.node->holdCount;
     Handle handle;
     handle.kind = kFile;
     handle.file = at.node;
-    handle.folderHold = true;
+    handle.folderHold = hold;
+    handle.sharesAll = !hold;
     handle.path = at.full;
     return NewHandle(std::move(handle));
+}
+
+FileHandle FakePlatform::OpenFolderToHold(const std::string& path) {
+    return OpenEntryItself("OpenFolderToHold", "HoldFolder", path, true);
 }
 
 std::uint32_t FakePlatform::HeldAttributesOf(FileHandle file) {
@@ -1076,6 +1086,25 @@ std::uint32_t FakePlatform::HeldAttributesOf(FileHandle file) {
     MarkAnswered(plan);
     const std::uint32_t attributes = ReportedAttributes(*handle->file);
     return plan.odd ? attributes ^ kFileAttributeDirectory : attributes;
+}
+
+FileHandle FakePlatform::OpenEntryToChange(const std::string& path) {
+    return OpenEntryItself("OpenEntryToChange", "OpenToChange", path, false);
+}
+
+// Logged like ChangeFileAttributes: the walk's tests read one kind of line.
+bool FakePlatform::ChangeHeldAttributes(FileHandle file, std::uint32_t attributes) {
+    Handle* handle = HandleOf(file, kFile);
+    const CallPlan plan =
+        Enter("ChangeHeldAttributes", handle == nullptr ? Hex(file) : handle->path);
+    const bool ok = !plan.fail && handle != nullptr;
+    if (ok) {
+        handle->file->attributes =
+            (handle->file->attributes & ~kSettableAttributes) | (attributes & kSettableAttributes);
+    }
+    Log("SetAttributes " + (handle == nullptr ? Hex(file) : handle->path) + " " + Hex(attributes) +
+        (ok ? " -> ok" : " -> fail"));
+    return ok;
 }
 
 std::string FakePlatform::TempFolderPath() {

@@ -271,6 +271,8 @@ class FakePlatform : public Platform {
     bool CloseFile(FileHandle file) override;
     FileHandle OpenFolderToHold(const std::string& path) override;
     std::uint32_t HeldAttributesOf(FileHandle file) override;
+    FileHandle OpenEntryToChange(const std::string& path) override;
+    bool ChangeHeldAttributes(FileHandle file, std::uint32_t attributes) override;
     std::string TempFolderPath() override;
     bool ChangeCurrentDirectory(const std::string& path) override;
     std::string FullPathOf(const std::string& path) override;
@@ -339,6 +341,7 @@ class FakePlatform : public Platform {
         std::uint32_t access = 0;
         std::shared_ptr<FsNode> file;
         bool folderHold = false;  // from OpenFolderToHold
+        bool sharesAll = false;   // from OpenEntryToChange: blocks nothing
         std::string path;
         std::vector<FindEntry> entries;
         std::size_t next = 0;
@@ -423,6 +426,8 @@ class FakePlatform : public Platform {
     // Files.
     std::string Normalise(const std::string& path) const;
     Located Locate(const std::string& path, bool followLast, int depth = 0) const;
+    FileHandle OpenEntryItself(const char* operation, const char* logged, const std::string& path,
+                               bool hold);
     std::shared_ptr<FsNode> RootFor(const std::string& full, std::string* rest) const;
     std::shared_ptr<FsNode> FollowLink(const std::shared_ptr<FsNode>& node, int depth) const;
     std::uint32_t ReportedAttributes(const FsNode& node) const;

@@ -194,6 +194,8 @@ TEST_F(FolderRemovalTest, AFolderLinkInsideTheTreeGoesAsALinkAndItsTargetStays) 
 // walk is busy elsewhere: at the listing of "data" (before "zlater" is
 // reached) the swap succeeds and the link is left alone, never entered; at
 // the listing of "zlater" itself the folder is held and the swap fails.
+// A file listed after both, swapped for a link either time, is not reset
+// through it: the read-only target stays read-only.
 TEST_F(FolderRemovalTest, AFolderSwappedForALinkMidWalkIsNotEnteredAndAHeldOneCannotBe) {
     struct Case {
         std::string swapAt;  // the listing during which the swap is tried
@@ -204,16 +206,26 @@ TEST_F(FolderRemovalTest, AFolderSwappedForALinkMidWalkIsNotEnteredAndAHeldOneCa
         FurnishTypicalMachine(machine);
         machine.MakeFile(kApp + "\\data\\big.dat", "big");
         machine.MakeFile(kApp + "\\zlater\\own.txt", "own");
+        machine.MakeFile(kApp + "\\zz.dat", "zz");
+        machine.MakeFolder("C:\\Shared", kFileAttributeReadOnly);
         machine.MakeFile("C:\\Shared\\precious.doc", "precious");
         bool swapped = false;
+        bool fileSwapped = false;
         machine.OnEveryCall([&](const fake::CallRecord& call) {
-            if (call.operation != "FindFirstEntry" || call.subject != c.swapAt || swapped) return;
+            if (call.operation != "FindFirstEntry" || call.subject != c.swapAt || fileSwapped)
+                return;
             swapped = machine.MoveEntry(kApp + "\\zlater", "C:\\moved");
             if (swapped) machine.MakeFolderLink(kApp + "\\zlater", "C:\\Shared");
+            fileSwapped = machine.MoveEntry(kApp + "\\zz.dat", "C:\\moved.dat");
+            if (fileSwapped) machine.MakeFolderLink(kApp + "\\zz.dat", "C:\\Shared");
         });
         RemoveFolder(machine, kApp);
         EXPECT_EQ(c.swapped, swapped) << c.swapAt;
+        EXPECT_TRUE(fileSwapped) << c.swapAt;
         EXPECT_EQ("precious", machine.FileBytes("C:\\Shared\\precious.doc")) << c.swapAt;
+        EXPECT_EQ(kFileAttributeReadOnly,
+                  machine.AttributesAt("C:\\Shared") & kFileAttributeReadOnly)
+            << "attributes reset through a link swapped in for a file, " << c.swapAt;
         EXPECT_FALSE(machine.Exists(kApp + "\\data")) << c.swapAt;
         EXPECT_EQ(c.swapped, machine.Exists(kApp + "\\zlater")) << "a swapped-in link stays";
         for (const std::string& line :

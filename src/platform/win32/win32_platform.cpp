@@ -82,6 +82,8 @@ LateImport g_MessageBoxA("user32.dll", "MessageBoxA");
 LateImport g_SHGetSpecialFolderLocation("shell32.dll", "SHGetSpecialFolderLocation");
 LateImport g_SHGetPathFromIDListA("shell32.dll", "SHGetPathFromIDListA");
 LateImport g_CoTaskMemFree("ole32.dll", "CoTaskMemFree");
+// From Vista on; imported late so that older systems still start.
+LateImport g_SetFileInformationByHandle("kernel32.dll", "SetFileInformationByHandle");
 
 std::uint64_t FromFileTime(const FILETIME& ft) {
     return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
@@ -250,6 +252,24 @@ std::uint32_t Win32Platform::HeldAttributesOf(FileHandle file) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(ToHandle(file), &info)) return INVALID_FILE_ATTRIBUTES;
     return info.dwFileAttributes;
+}
+
+FileHandle Win32Platform::OpenEntryToChange(const std::string& path) {
+    HANDLE entry =
+        CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return FromPointer(entry);  // INVALID_HANDLE_VALUE is kInvalidHandle
+}
+
+bool Win32Platform::ChangeHeldAttributes(FileHandle file, std::uint32_t attributes) {
+    using SetFileInformationByHandleFn =
+        BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    const auto setInformation = g_SetFileInformationByHandle.Get<SetFileInformationByHandleFn>();
+    if (setInformation == nullptr) return false;
+    FILE_BASIC_INFO info{};  // times of 0 are left unchanged
+    info.FileAttributes = attributes;
+    return setInformation(ToHandle(file), FileBasicInfo, &info, sizeof info) != FALSE;
 }
 
 std::string Win32Platform::TempFolderPath() {

@@ -38,6 +38,8 @@ class Win32Platform final : public Platform {
     bool CloseFile(FileHandle file) override;
     FileHandle OpenFolderToHold(const std::string& path) override;
     std::uint32_t HeldAttributesOf(FileHandle file) override;
+    FileHandle OpenEntryToChange(const std::string& path) override;
+    bool ChangeHeldAttributes(FileHandle file, std::uint32_t attributes) override;
     std::string TempFolderPath() override;
     bool ChangeCurrentDirectory(const std::string& path) override;
     std::string FullPathOf(const std::string& path) override;
