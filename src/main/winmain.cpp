@@ -10,21 +10,25 @@
 
 namespace {
 
+// A kernel32 function of a later Windows than the oldest one we start on, or
+// nullptr where the system lacks it.
+template <typename Fn>
+Fn Kernel32Export(const char* name) {
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    FARPROC proc = kernel32 == nullptr ? nullptr : GetProcAddress(kernel32, name);
+    // FARPROC -> the real signature: the documented way to call a looked-up export.
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
+}
+
 // DLLs that load later (shell32's helpers, IMEs...) come from the system
 // folder only, never from the folder that the bootstrapper was downloaded to
 // (DLL planting). SetDefaultDllDirectories exists from Windows 8 (and 7 with
 // KB2533623); it is looked up at run time so that older systems still start,
 // unhardened.
 void RestrictDllSearchToSystemFolder() {
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    if (kernel32 == nullptr) return;
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    FARPROC proc = GetProcAddress(kernel32, "SetDefaultDllDirectories");
-    if (proc == nullptr) return;
-    // FARPROC -> the real signature: the documented way to call a looked-up export.
-    auto setDefault =
-        reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(proc));
-    setDefault(nuben::kLoadLibrarySearchSystem32);
+    if (auto setDefault = Kernel32Export<BOOL(WINAPI*)(DWORD)>("SetDefaultDllDirectories")) {
+        setDefault(nuben::kLoadLibrarySearchSystem32);
+    }
 }
 
 // Run elevated, the bootstrapper must not follow a junction that a
@@ -32,15 +36,12 @@ void RestrictDllSearchToSystemFolder() {
 // run time: where Windows lacks the call or refuses the policy (as Wine
 // may), the folder walk's own checks still stand.
 void RefuseUntrustedJunctions() {
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    if (kernel32 == nullptr) return;
     using SetProcessMitigationPolicyFn = BOOL(WINAPI*)(int, PVOID, SIZE_T);
-    FARPROC proc = GetProcAddress(kernel32, "SetProcessMitigationPolicy");
-    if (proc == nullptr) return;
-    auto setPolicy =
-        reinterpret_cast<SetProcessMitigationPolicyFn>(reinterpret_cast<void (*)()>(proc));
-    DWORD policy = nuben::kEnforceRedirectionTrust;
-    setPolicy(nuben::kProcessRedirectionTrustPolicy, &policy, sizeof policy);
+    if (auto setPolicy =
+            Kernel32Export<SetProcessMitigationPolicyFn>("SetProcessMitigationPolicy")) {
+        DWORD policy = nuben::kEnforceRedirectionTrust;
+        setPolicy(nuben::kProcessRedirectionTrustPolicy, &policy, sizeof policy);
+    }
 }
 
 }  // namespace
