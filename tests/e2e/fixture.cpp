@@ -24,6 +24,11 @@
 //   rmtree|path                          test clean-up, only below C:\e2e or the temp folder
 //   hold|path|seconds|readyfile          open without any sharing, write readyfile,
 //                                        keep it open until seconds pass or readyfile.stop exists
+//   plant|path|program|seconds|log       as another program of the user: wait for path to
+//                                        appear and, the moment it opens for writing, write
+//                                        program's bytes over it; logs "ready", then
+//                                        "planted opened=T t=T tries=N" or "missed tries=N"
+//                                        (at timeout or once log.stop exists)
 //   link|path|target                     a folder link (symbolic link to a folder)
 //   attrs|path                           print the attributes in hex, or "MISSING"
 //   paths                                print the shell folders as name=path
@@ -38,6 +43,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -225,6 +231,38 @@ void Hold(const std::string& path, DWORD seconds, const std::string& ready) {
     CloseHandle(file);
 }
 
+void Plant(const std::string& path, const std::string& program, DWORD seconds,
+           const std::string& log) {
+    std::ifstream in(program, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (bytes.empty()) Fail("cannot read " + program);
+    e2e::AppendLine(log, "ready");
+    const DWORD start = GetTickCount();
+    unsigned long tries = 0;
+    while (GetTickCount() - start < seconds * 1000) {
+        ++tries;
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            const std::string opened = e2e::NowField().substr(2);
+            DWORD written = 0;
+            const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                      &written, nullptr) &&
+                            written == bytes.size() && SetEndOfFile(file);
+            CloseHandle(file);
+            e2e::AppendLine(log, std::string(ok ? "planted" : "failed") + " opened=" + opened +
+                                     " " + e2e::NowField() + " tries=" + std::to_string(tries));
+            return;
+        }
+        // Once the file is there it may open any moment: try again at once.
+        const bool absent = GetLastError() == ERROR_FILE_NOT_FOUND;
+        if (tries % 64 == 0 && e2e::FileExists(log + ".stop")) break;
+        Sleep(absent ? 1 : 0);
+    }
+    e2e::AppendLine(log, "missed tries=" + std::to_string(tries));
+}
+
 void Run(const std::vector<std::string>& f) {
     const std::string& cmd = f[0];
     auto arg = [&](size_t i) -> const std::string& {
@@ -311,6 +349,8 @@ void Run(const std::vector<std::string>& f) {
         RemoveTree(path);
     } else if (cmd == "hold") {
         Hold(arg(1), std::strtoul(arg(2).c_str(), nullptr, 10), arg(3));
+    } else if (cmd == "plant") {
+        Plant(arg(1), arg(2), std::strtoul(arg(3).c_str(), nullptr, 10), arg(4));
     } else if (cmd == "link") {
         if (!CreateSymbolicLinkA(arg(1).c_str(), arg(2).c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
             Fail("cannot link " + arg(1) + " error " + std::to_string(GetLastError()));
