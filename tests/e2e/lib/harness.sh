@@ -284,20 +284,46 @@ quits_of() { log_of "$1.log" | grep -c "^quit .* idx=$2 " || true; }
 quit_seq_of() { field "$(log_of "$1.log" | grep "^quit .* idx=$2 " | head -1)" seq; }
 quit_t_last() { log_of "$1.log" | sed -n 's/^quit .* t=\([0-9]*\).*/\1/p' | sort -n | tail -1; }
 
-# hold_file <windows path>: keeps the file open without sharing until the
-# case ends.
-hold_file() {
-    local ready='C:\e2e\hold.ready'
-    printf 'hold|%s|100|%s\n' "$1" "$ready" | iconv -f UTF-8 -t CP949 >"$E2E_C/e2e/hold.txt"
-    (cd "$E2E_C/e2e" && exec timeout 120 wine 'C:\e2e\e2e_fixture.exe' 'C:\e2e\hold.txt' \
+# fx_background <name> <command> <file in C:\e2e>: runs one fixture command
+# (UTF-8) in the background, returning once it has written that file; false
+# when it did not come up.
+fx_background() {
+    printf '%s\n' "$2" | iconv -f UTF-8 -t CP949 >"$E2E_C/e2e/$1.txt"
+    (cd "$E2E_C/e2e" && exec timeout 120 wine 'C:\e2e\e2e_fixture.exe' "C:\\e2e\\$1.txt" \
         >>"$E2E_CASE_DIR/wine-stderr.txt" 2>&1 </dev/null) &
     E2E_BG_PIDS+=($!)
     local i
     for i in $(seq 200); do
-        [ -f "$E2E_C/e2e/hold.ready" ] && return 0
+        [ -f "$E2E_C/e2e/$3" ] && return 0
         sleep 0.1
     done
-    fail "could not hold $1 open"
+    return 1
+}
+
+# hold_file <windows path>: keeps the file open without sharing until the
+# case ends.
+hold_file() {
+    fx_background hold "hold|$1|100|C:\\e2e\\hold.ready" hold.ready || fail "could not hold $1 open"
+}
+
+# plant_over <windows path> <program in C:\e2e>: in the background, as
+# another program of the user would, waits for the file to appear and
+# writes the program over it the moment it can open it for writing (a Wine
+# process: share modes hold it back, as they would on Windows).
+plant_over() {
+    fx_background plant "plant|$1|C:\\e2e\\$2|60|C:\\e2e\\plant.log" plant.log ||
+        fail "the planting program did not come up"
+}
+# plant_result: stops the planting program and prints how it ended:
+# "planted opened=T t=T tries=N", "failed ..." or "missed tries=N".
+plant_result() {
+    : >"$E2E_C/e2e/plant.log.stop"
+    local i
+    for i in $(seq 100); do
+        log_of plant.log | grep -qv '^ready' && break
+        sleep 0.1
+    done
+    log_of plant.log | grep -v '^ready' | head -1
 }
 
 # race_swap_for_link <watched folder> <victim folder> <link target>: in the
