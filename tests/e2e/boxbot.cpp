@@ -1,23 +1,26 @@
-// Plays the user: watches one bootstrapper process, records every message
-// box it shows, byte for byte, and answers each from a script.
+// Plays the user: watches one bootstrapper process (or several copies),
+// records every message box it shows, byte for byte, and answers each from
+// a script.
 //
-//   e2e_boxbot --log FILE (--run EXE | --process NAME) [--answers yes,no,ok,...]
-//              [--timeout S] [--shots DIR]
+//   e2e_boxbot --log FILE (--run EXE [--copies N] | --process NAME)
+//              [--answers yes,no,ok,...] [--timeout S] [--shots DIR]
 //
-// --run starts the bootstrapper itself (no race with a short run);
-// --process waits for one started elsewhere. Boxes beyond the script are
-// answered No when they have a No button, else OK: never consent unasked.
+// --run starts the bootstrapper itself (no race with a short run); with
+// --copies, N copies back to back, as a double click twice would, and the
+// boxes of all are numbered in the order they appear. --process waits for
+// one started elsewhere. Boxes beyond the script are answered No when they
+// have a No button, else OK: never consent unasked.
 // With --shots, before answering box N it writes DIR\box-N.ready (holding
 // "rect=left,top,right,bottom" of the box on the screen) and waits (at
 // most 30 s) for DIR\box-N.go, so a script can photograph the screen.
 //
 // Log lines (texts as hex bytes):
-//   started pid=P t=T
+//   started pid=P t=T                  (one line a copy)
 //   box n=N t=T caption=<hex> text=<hex> buttons=6,7 icon=question topmost=1 owner=0
 //       icondist=...                   (T: when the box was found)
 //   answer n=N id=ID closed=1
 //   window class=<hex> title=<hex>     (a visible window that is no message box)
-//   exit code=C t=T | timeout | noprocess
+//   exit code=C t=T (one line a copy) | timeout | noprocess
 #include <windows.h>
 
 #include <algorithm>
@@ -43,6 +46,7 @@ struct Options {
     std::string run;
     std::string process;
     std::vector<std::string> answers;
+    unsigned copies = 1;
     DWORD timeoutMs = 60000;
     std::string shots;
 };
@@ -60,7 +64,7 @@ std::string TextOf(HWND hwnd) {
 }
 
 struct TopLevelScan {
-    DWORD pid;
+    const std::vector<DWORD>& pids;
     std::vector<HWND> windows;
 };
 
@@ -68,7 +72,9 @@ BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM param) {
     auto* scan = reinterpret_cast<TopLevelScan*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(hwnd, &owner);
-    if (owner == scan->pid && IsWindowVisible(hwnd)) scan->windows.push_back(hwnd);
+    if (std::find(scan->pids.begin(), scan->pids.end(), owner) != scan->pids.end() &&
+        IsWindowVisible(hwnd))
+        scan->windows.push_back(hwnd);
     return TRUE;
 }
 
@@ -171,6 +177,8 @@ bool ParseOptions(int argc, char** argv, Options* opt) {
             opt->run = value;
         else if (key == "--process")
             opt->process = value;
+        else if (key == "--copies")
+            opt->copies = std::strtoul(value.c_str(), nullptr, 10);
         else if (key == "--answers")
             opt->answers = e2e::Split(value, ',');
         else if (key == "--timeout")
@@ -180,7 +188,8 @@ bool ParseOptions(int argc, char** argv, Options* opt) {
         else
             return false;
     }
-    return !opt->log.empty() && (opt->run.empty() != opt->process.empty());
+    return !opt->log.empty() && (opt->run.empty() != opt->process.empty()) && opt->copies >= 1 &&
+           (opt->copies == 1 || !opt->run.empty());
 }
 
 std::string ExitTimeField(HANDLE process) {
@@ -199,43 +208,54 @@ int main(int argc, char** argv) {
     const DWORD start = GetTickCount();
     auto timeLeft = [&] { return GetTickCount() - start < opt.timeoutMs; };
 
-    HANDLE process = nullptr;
-    DWORD pid = 0;
+    std::vector<HANDLE> processes;
+    std::vector<DWORD> pids;
     if (!opt.run.empty()) {
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        std::string commandLine = "\"" + opt.run + "\"";
-        if (!CreateProcessA(opt.run.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            nullptr, &si, &pi)) {
-            e2e::AppendLine(opt.log, "noprocess error=" + std::to_string(GetLastError()));
-            return 3;
+        for (unsigned copy = 0; copy < opt.copies; ++copy) {
+            STARTUPINFOA si = {};
+            si.cb = sizeof si;
+            PROCESS_INFORMATION pi = {};
+            std::string commandLine = "\"" + opt.run + "\"";
+            if (!CreateProcessA(opt.run.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                nullptr, nullptr, &si, &pi)) {
+                e2e::AppendLine(opt.log, "noprocess error=" + std::to_string(GetLastError()));
+                for (HANDLE started : processes) CloseHandle(started);
+                return 3;
+            }
+            CloseHandle(pi.hThread);
+            processes.push_back(pi.hProcess);
+            pids.push_back(pi.dwProcessId);
         }
-        CloseHandle(pi.hThread);
-        process = pi.hProcess;
-        pid = pi.dwProcessId;
     } else {
+        DWORD pid = 0;
         while (timeLeft() && (pid = e2e::FindProcessId(opt.process)) == 0) Sleep(kPollMs);
-        if (pid)
-            process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE,
-                                  FALSE, pid);
+        HANDLE process =
+            pid ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE,
+                              pid)
+                : nullptr;
         if (!process) {
             e2e::AppendLine(opt.log, "noprocess");
             return 3;
         }
+        processes.push_back(process);
+        pids.push_back(pid);
     }
-    e2e::AppendLine(opt.log, "started pid=" + std::to_string(pid) + " " + e2e::NowField());
+    for (DWORD pid : pids)
+        e2e::AppendLine(opt.log, "started pid=" + std::to_string(pid) + " " + e2e::NowField());
 
     std::set<HWND> seen;
     int boxes = 0;
-    while (WaitForSingleObject(process, kPollMs) == WAIT_TIMEOUT) {
+    const DWORD count = static_cast<DWORD>(processes.size());
+    while (WaitForMultipleObjects(count, processes.data(), TRUE, kPollMs) == WAIT_TIMEOUT) {
         if (!timeLeft()) {
             e2e::AppendLine(opt.log, "timeout");
-            TerminateProcess(process, 99);
-            CloseHandle(process);
+            for (HANDLE process : processes) {
+                TerminateProcess(process, 99);
+                CloseHandle(process);
+            }
             return 4;
         }
-        TopLevelScan scan{pid, {}};
+        TopLevelScan scan{pids, {}};
         EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&scan));
         for (HWND hwnd : scan.windows) {
             if (seen.count(hwnd)) continue;
@@ -251,9 +271,12 @@ int main(int argc, char** argv) {
         for (auto it = seen.begin(); it != seen.end();)
             it = IsWindow(*it) ? std::next(it) : seen.erase(it);
     }
-    DWORD code = 0;
-    GetExitCodeProcess(process, &code);
-    e2e::AppendLine(opt.log, "exit code=" + std::to_string(code) + " " + ExitTimeField(process));
-    CloseHandle(process);
+    for (HANDLE process : processes) {
+        DWORD code = 0;
+        GetExitCodeProcess(process, &code);
+        e2e::AppendLine(opt.log,
+                        "exit code=" + std::to_string(code) + " " + ExitTimeField(process));
+        CloseHandle(process);
+    }
     return 0;
 }
