@@ -207,14 +207,17 @@ check_ended_quietly() {
 temp_installer() { unixpath "${E2E_PATH[temp]}nuben_setup.exe"; }
 
 # check_delivered [<temp folder>]: the payload written byte for byte and
-# started once, from its quoted path, with the temp folder current; the
-# bootstrapper ended before the installer did.
+# started as check_started says.
 check_delivered() {
     local temp="${1:-${E2E_PATH[temp]}}"
-    local file
-    file="$(unixpath "${temp}nuben_setup.exe")"
     check "installer written byte for byte to ${temp}nuben_setup.exe" \
-        cmp -s "$E2E_C/e2e/$PAYLOAD_EXE" "$file"
+        cmp -s "$E2E_C/e2e/$PAYLOAD_EXE" "$(unixpath "${temp}nuben_setup.exe")"
+    check_started "$temp"
+}
+# check_started [<temp folder>]: the installer started once, from its quoted
+# path, with the temp folder current; the bootstrapper ended before it did.
+check_started() {
+    local temp="${1:-${E2E_PATH[temp]}}"
     check_eq "installer starts" 1 "$(installer_starts)"
     check_hex "installer command line" "$(cp949hex "\"${temp}nuben_setup.exe\"")" \
         "$(installer_field cmdline)"
