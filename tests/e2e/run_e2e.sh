@@ -24,7 +24,7 @@ for cases in "$here"/cases/*.sh; do
     source "$cases"
 done
 
-for exe in "$SETUP_EXE" "$PAYLOAD_EXE" e2e_boxbot.exe e2e_fixture.exe e2e_windows.exe e2e_uninstaller.exe \
+for exe in "$SETUP_EXE" "$PAYLOAD_EXE" e2e_planted.exe e2e_boxbot.exe e2e_fixture.exe e2e_windows.exe e2e_uninstaller.exe \
     e2e_console_uninstaller.exe e2e_nsis_beta.exe e2e_nsis_installer.exe NuBenSetup_nsis.exe; do
     if [ ! -f "$E2E_BIN/$exe" ]; then
         echo "e2e: $E2E_BIN/$exe is missing: build the win32 preset first" >&2
@@ -38,6 +38,8 @@ CASES=(
     "temp-with-blank case_temp_with_blank"
     "installer-locked case_installer_locked"
     "nsis-installer case_nsis_installer"
+    "planted-over-installer case_planted_over_installer"
+    "two-copies case_two_copies"
     "beta-declined case_beta_declined"
     "beta-accepted-removed case_beta_removed"
     "beta-accepted-kept case_beta_kept"

@@ -76,3 +76,54 @@ case_nsis_installer() {
     check "an installer with one byte changed installs nothing" test ! -e "$dir/installed.txt"
     case_end
 }
+
+# Another program of the user waits for the installer file and writes its
+# own program over it the moment it can open it. The bootstrapper starts
+# only bytes it wrote and checked: its own installer, or nothing when the
+# file changed before it could hold it. The planted program never runs.
+case_planted_over_installer() {
+    case_begin planted-over-installer
+    plant_over "${E2E_PATH[temp]}nuben_setup.exe" e2e_planted.exe
+    run_setup "$SETUP_EXE" ""
+    local plant opened outcome
+    plant="$(plant_result)"
+    opened="$(field "$plant" opened)"
+    case "$(log_lines planted.log 'start ')/$(installer_starts)" in
+        0/0) outcome="nothing started" ;;
+        0/*) outcome="its own installer started" ;;
+        *) outcome="planted program started" ;;
+    esac
+    echo "    $outcome (racer: ${plant:-no result})"
+    check_eq "planted program starts" 0 "$(log_lines planted.log 'start ')"
+    check_box_count 0
+    check_ended_quietly
+    case "$outcome" in
+        nothing*)
+            # Right only when the file changed under the bootstrapper.
+            check "nothing started though the racer did not open the file before the end ($plant)" \
+                test -n "$opened" -a "${opened:-0}" -lt "$(setup_exit_t)"
+            ;;
+        its*)
+            # A racer that got in once the installer had started leaves a
+            # file that no longer shows what ran; that the probe ran, not
+            # the planted program, does.
+            if [ -n "$opened" ]; then check_started; else check_delivered; fi
+            ;;
+    esac
+    case_end
+}
+
+# Started twice at once, as a double click twice would: one copy asks,
+# removes 2.0 and starts the installer; the other ends at once, showing
+# nothing.
+case_two_copies() {
+    case_begin two-copies
+    install_v20
+    run_setup "$SETUP_EXE" yes,yes 2
+    echo "    $(box_count) boxes, $(installer_starts) installer starts"
+    check_box_count 1
+    check_box 1 "$TEXT_V20_QUESTION" 6,7 question "$STYLE_QUESTION"
+    check_removed "entries removed" "$(mapfile -t p < <(V20_REMOVED_PATHS); entries_under "${p[@]}")"
+    check_delivered
+    case_end
+}
