@@ -4,9 +4,7 @@
 // wait for it. It stays alive for a few seconds on purpose: a bootstrapper
 // that waited for it would still be running when it looks again.
 //
-// Log: C:\e2e\installer.log (one run appends "start" ... "end"). Built a
-// second time (E2E_PLANTED) as the program another process writes over the
-// installer file: that one logs to C:\e2e\planted.log, so a start of it shows.
+// Log: C:\e2e\installer.log (one run appends "start" ... "end").
 #include <windows.h>
 
 #include <string>
@@ -15,11 +13,7 @@
 
 namespace {
 
-#ifdef E2E_PLANTED
-const char kLog[] = "C:\\e2e\\planted.log";
-#else
 const char kLog[] = "C:\\e2e\\installer.log";
-#endif
 const DWORD kLifetimeMs = 2000;
 
 bool IsRunning(HANDLE process) {

@@ -88,13 +88,13 @@ case_planted_over_installer() {
     local plant opened outcome
     plant="$(plant_result)"
     opened="$(field "$plant" opened)"
-    case "$(log_lines planted.log 'start ')/$(installer_starts)" in
+    case "$(log_lines planted.log start)/$(installer_starts)" in
         0/0) outcome="nothing started" ;;
         0/*) outcome="its own installer started" ;;
         *) outcome="planted program started" ;;
     esac
     echo "    $outcome (racer: ${plant:-no result})"
-    check_eq "planted program starts" 0 "$(log_lines planted.log 'start ')"
+    check_eq "planted program starts" 0 "$(log_lines planted.log start)"
     check_box_count 0
     check_ended_quietly
     case "$outcome" in
