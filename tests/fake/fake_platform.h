@@ -145,6 +145,8 @@ class FakePlatform : public Platform {
     std::map<std::string, std::string> FileState() const;
     // Whether a file is open (a handle of the program or HoldOpen).
     bool IsOpen(const std::string& path) const;
+    // Whether the program holds a handle that writes to the file.
+    bool IsOpenForWriting(const std::string& path) const;
     // Minutes between UTC and local time, for ConvertsToLocalDosTime.
     void SetLocalTimeBias(std::int64_t minutes) { biasMinutes_ = minutes; }
 
@@ -174,6 +176,11 @@ class FakePlatform : public Platform {
     // registered `path`, which inherits its job unless it breaks away.
     void StartChild(const std::string& path, bool breakingAway = false);
     const std::vector<StartRecord>& Starts() const { return starts_; }
+    // A Windows older than 10 version 1607: a start that asks for System32
+    // DLLs first fails with ERROR_INVALID_PARAMETER.
+    void RefuseDllMitigation(bool on) { refuseMitigation_ = on; }
+    // Another copy of the program holds a mutex of this name.
+    void HoldMutexElsewhere(const std::string& name) { ++mutexes_[Fold(name)]; }
 
     // --- Windows: appended at the bottom of the z-order.
     WindowHandle AddWindow(const std::string& className, const std::string& text,
@@ -267,9 +274,12 @@ class FakePlatform : public Platform {
     bool CloseFind(FindHandle find) override;
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyDirectory(const std::string& path) override;
-    FileHandle CreateFileForWriting(const std::string& path) override;
+    FileHandle CreateNewFileForWriting(const std::string& path) override;
     bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
                      std::uint32_t* written) override;
+    FileHandle OpenFileToHold(const std::string& path) override;
+    bool ReadFromFile(FileHandle file, void* data, std::uint32_t size,
+                      std::uint32_t* read) override;
     bool CloseFile(FileHandle file) override;
     FileHandle OpenFolderToHold(const std::string& path) override;
     std::uint32_t HeldAttributesOf(FileHandle file) override;
@@ -295,6 +305,8 @@ class FakePlatform : public Platform {
     std::uint32_t WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) override;
     std::uint32_t WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) override;
     bool CloseProcessHandle(ProcessHandle handle) override;
+    bool EndStartedProcess(ProcessHandle process) override;
+    ProcessHandle CreateNamedMutex(const std::string& name, bool* alreadyExisted) override;
     ProcessHandle NewJob() override;
     bool PutProcessInJob(ProcessHandle job, ProcessHandle process) override;
     bool ResumeStartedThread(ProcessHandle thread) override;
@@ -337,7 +349,7 @@ class FakePlatform : public Platform {
         int holdCount = 0;  // held by OpenFolderToHold: all but delete shared
         bool IsFolder() const { return (attributes & kFileAttributeDirectory) != 0; }
     };
-    enum HandleKind { kKey, kFile, kFind, kProcess, kThread, kResource, kJob };
+    enum HandleKind { kKey, kFile, kFind, kProcess, kThread, kResource, kJob, kMutex };
     struct Handle {
         int kind = kKey;
         std::shared_ptr<KeyNode> key;
@@ -345,10 +357,11 @@ class FakePlatform : public Platform {
         std::shared_ptr<FsNode> file;
         bool folderHold = false;  // from OpenFolderToHold
         bool sharesAll = false;   // from OpenEntryToChange: blocks nothing
+        bool writes = false;      // from CreateNewFileForWriting
         std::string path;
         std::vector<FindEntry> entries;
-        std::size_t next = 0;
-        int process = 0;  // index + 1 into processes_; a job's number for kJob
+        std::size_t next = 0;  // a find's next entry; a file's read position
+        int process = 0;       // index + 1 into processes_; a job's number for kJob
         std::size_t resource = 0;
     };
     struct Program {
@@ -483,6 +496,8 @@ class FakePlatform : public Platform {
     std::vector<Process> processes_;
     std::vector<StartRecord> starts_;
     int running_ = 0;  // the process whose effect runs
+    bool refuseMitigation_ = false;
+    std::map<std::string, int> mutexes_;  // open handles by folded name
     int jobs_ = 0;
 
     std::vector<Window> windows_;
