@@ -13,8 +13,8 @@ constexpr const char* kSoleRunMutex = "NU-BEN Setup";
 bool ClaimSoleRun(Platform& os, unique_handle* claim) {
     for (const char* space : {"Global\\", "Local\\"}) {
         bool alreadyExisted = false;
-        unique_handle mutex(os, os.CreateNamedMutex(std::string(space) + kSoleRunMutex,
-                                                    &alreadyExisted));
+        unique_handle mutex(
+            os, os.CreateNamedMutex(std::string(space) + kSoleRunMutex, &alreadyExisted));
         // Refused (no right to global objects): the session's own namespace next.
         if (!mutex) continue;
         if (alreadyExisted) return false;

@@ -865,14 +865,6 @@ bool FakePlatform::IsOpen(const std::string& path) const {
     return node && node->openCount > 0;
 }
 
-bool FakePlatform::IsOpenForWriting(const std::string& path) const {
-    const auto node = NodeAt(path, true);
-    for (const auto& handle : handles_) {
-        if (node && handle.second.writes && handle.second.file == node) return true;
-    }
-    return false;
-}
-
 void FakePlatform::SetSpecialFolder(int csidl, const std::string& path) {
     specialFolders_[csidl] = path;
 }
@@ -1009,7 +1001,6 @@ FileHandle FakePlatform::CreateNewFileForWriting(const std::string& path) {
     handle.kind = kFile;
     handle.file = node;
     handle.path = at.full;
-    handle.writes = true;
     return NewHandle(std::move(handle));
 }
 
@@ -1039,20 +1030,8 @@ bool FakePlatform::WriteToFile(FileHandle file, const void* data, std::uint32_t 
     return true;
 }
 
-// Held like a file open without sharing: writers, renames and deletes fail.
 FileHandle FakePlatform::OpenFileToHold(const std::string& path) {
-    const CallPlan plan = Enter("OpenFileToHold", path);
-    const Located at = Locate(path, false);
-    const bool ok = !plan.fail && !Injected("OpenFileToHold", at.full) && at.node &&
-                    !at.node->IsFolder() && at.node->openCount == 0;
-    Log("HoldFile " + at.full + (ok ? " -> ok" : " -> fail"));
-    if (!ok) return kInvalidHandle;
-    ++at.node->openCount;
-    Handle handle;
-    handle.kind = kFile;
-    handle.file = at.node;
-    handle.path = at.full;
-    return NewHandle(std::move(handle));
+    return OpenEntryItself("OpenFileToHold", "HoldFile", path, kFileHold);
 }
 
 bool FakePlatform::ReadFromFile(FileHandle file, void* data, std::uint32_t size,
@@ -1088,29 +1067,31 @@ bool FakePlatform::CloseFile(FileHandle file) {
     return !plan.fail;
 }
 
-// As Windows does, a link is opened itself, not its target. A hold shares all
-// but delete, so it fails on an entry open without sharing; attribute access
-// alone is not subject to other handles' sharing.
+// As Windows does, a link is opened itself, not its target. A folder hold
+// shares all but delete, so it fails on an entry open without sharing; a file
+// hold shares reading only, so it counts as such an open itself and takes no
+// folder; attribute access alone is not subject to other handles' sharing.
 FileHandle FakePlatform::OpenEntryItself(const char* operation, const char* logged,
-                                         const std::string& path, bool hold) {
+                                         const std::string& path, Opening opening) {
     const CallPlan plan = Enter(operation, path);
     const Located at = Locate(path, false);
     const bool ok = !plan.fail && !Injected(operation, at.full) && at.node &&
-                    (!hold || at.node->openCount == 0);
+                    (opening == kToChange || at.node->openCount == 0) &&
+                    (opening != kFileHold || !at.node->IsFolder());
     Log(std::string(logged) + " " + at.full + (ok ? " -> ok" : " -> fail"));
     if (!ok) return kInvalidHandle;
-    if (hold) ++at.node->holdCount;
+    if (opening != kToChange) ++(opening == kFolderHold ? at.node->holdCount : at.node->openCount);
     Handle handle;
     handle.kind = kFile;
     handle.file = at.node;
-    handle.folderHold = hold;
-    handle.sharesAll = !hold;
+    handle.folderHold = opening == kFolderHold;
+    handle.sharesAll = opening == kToChange;
     handle.path = at.full;
     return NewHandle(std::move(handle));
 }
 
 FileHandle FakePlatform::OpenFolderToHold(const std::string& path) {
-    return OpenEntryItself("OpenFolderToHold", "HoldFolder", path, true);
+    return OpenEntryItself("OpenFolderToHold", "HoldFolder", path, kFolderHold);
 }
 
 std::uint32_t FakePlatform::HeldAttributesOf(FileHandle file) {
@@ -1136,7 +1117,7 @@ bool FakePlatform::FinalPathOfHeld(FileHandle file, std::string* path) {
 }
 
 FileHandle FakePlatform::OpenEntryToChange(const std::string& path) {
-    return OpenEntryItself("OpenEntryToChange", "OpenToChange", path, false);
+    return OpenEntryItself("OpenEntryToChange", "OpenToChange", path, kToChange);
 }
 
 // Logged like ChangeFileAttributes: the walk's tests read one kind of line.
@@ -1445,31 +1426,22 @@ bool FakePlatform::CloseProcessHandle(ProcessHandle handleValue) {
 
 // Ended at once, and nothing it would have done at its end happens.
 bool FakePlatform::EndStartedProcess(ProcessHandle process) {
-    const CallPlan plan = Enter("EndStartedProcess", Hex(process));
     const Handle* handle = HandleOf(process, kProcess);
-    if (plan.fail || handle == nullptr || Injected("EndStartedProcess", "")) {
-        Log("EndProcess " + Hex(process) + " -> fail");
-        return false;
-    }
+    const bool ok = !Enter("EndStartedProcess", Hex(process)).fail && handle != nullptr;
+    Log("EndProcess " + (ok ? "#" + std::to_string(handle->process) : Hex(process) + " -> fail"));
+    if (!ok) return false;
     Process& ended = processes_[static_cast<std::size_t>(handle->process - 1)];
     ended.ended = true;
     ended.suspended = false;
-    Log("EndProcess #" + std::to_string(handle->process));
     return true;
 }
 
 ProcessHandle FakePlatform::CreateNamedMutex(const std::string& name, bool* alreadyExisted) {
     const CallPlan plan = Enter("CreateNamedMutex", name);
-    *alreadyExisted = false;
-    if (plan.fail || Injected("CreateNamedMutex", name)) {
-        Log("CreateMutex " + name + " -> fail");
-        return 0;
-    }
-    int& open = mutexes_[Fold(name)];
-    *alreadyExisted = open > 0;
-    ++open;
-    MarkAnswered(plan);
-    Log("CreateMutex " + name + (*alreadyExisted ? " -> exists" : " -> new"));
+    const bool ok = !plan.fail && !Injected("CreateNamedMutex", name);
+    *alreadyExisted = ok && mutexes_[Fold(name)]++ > 0;
+    Log("CreateMutex " + name + (!ok ? " -> fail" : *alreadyExisted ? " -> exists" : " -> new"));
+    if (!ok) return 0;
     Handle handle;
     handle.kind = kMutex;
     handle.path = name;

@@ -145,8 +145,6 @@ class FakePlatform : public Platform {
     std::map<std::string, std::string> FileState() const;
     // Whether a file is open (a handle of the program or HoldOpen).
     bool IsOpen(const std::string& path) const;
-    // Whether the program holds a handle that writes to the file.
-    bool IsOpenForWriting(const std::string& path) const;
     // Minutes between UTC and local time, for ConvertsToLocalDosTime.
     void SetLocalTimeBias(std::int64_t minutes) { biasMinutes_ = minutes; }
 
@@ -357,7 +355,6 @@ class FakePlatform : public Platform {
         std::shared_ptr<FsNode> file;
         bool folderHold = false;  // from OpenFolderToHold
         bool sharesAll = false;   // from OpenEntryToChange: blocks nothing
-        bool writes = false;      // from CreateNewFileForWriting
         std::string path;
         std::vector<FindEntry> entries;
         std::size_t next = 0;  // a find's next entry; a file's read position
@@ -442,8 +439,9 @@ class FakePlatform : public Platform {
     // Files.
     std::string Normalise(const std::string& path) const;
     Located Locate(const std::string& path, bool followLast, int depth = 0) const;
+    enum Opening { kToChange, kFolderHold, kFileHold };
     FileHandle OpenEntryItself(const char* operation, const char* logged, const std::string& path,
-                               bool hold);
+                               Opening opening);
     std::shared_ptr<FsNode> RootFor(const std::string& full, std::string* rest) const;
     std::shared_ptr<FsNode> FollowLink(const std::shared_ptr<FsNode>& node, int depth) const;
     std::uint32_t ReportedAttributes(const FsNode& node) const;
