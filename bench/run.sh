@@ -24,6 +24,7 @@ say() { echo "bench: $*" >&2; }
 
 # --- Build (MinSizeRel, the release's flags).
 say "building into $build"
+mkdir -p "$build"
 cmake -S "$bench" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=MinSizeRel -DNUBEN_DIST_DIR="$build/dist" >"$build.configure.log" 2>&1 ||
     { cat "$build.configure.log" >&2; exit 1; }

@@ -23,6 +23,10 @@ void Tell(Platform& os, const char* message, std::uint32_t style) {
 
 void RunLaunchSequence(GlobalState& g) {
     Platform& os = g.os;
+    // A copy started twice (a double click twice, a slow start) must not ask
+    // twice, remove twice or write the installer under the other's start.
+    unique_handle soleRun;
+    if (!ClaimSoleRun(os, &soleRun)) return;
     if (IsBetaInstalled(g)) {
         if (!UserAgrees(os, texts::kBetaQuestion)) return;
         CloseAppWindows(os, kMainWindowClass, texts::kProductName);

@@ -52,11 +52,16 @@ struct ProcessStart {
     bool inheritHandles = false;
     std::uint32_t creationFlags = 0;
     StartupRecord startup;
+    // PROCESS_CREATION_MITIGATION_POLICY_IMAGE_LOAD_PREFER_SYSTEM32_ALWAYS_ON, given as
+    // PROC_THREAD_ATTRIBUTE_MITIGATION_POLICY in a STARTUPINFOEXA: the new process loads
+    // DLLs from System32 before its own folder.
+    bool preferSystem32Dlls = false;
 };
 
 struct StartedProcess {
     ProcessHandle process = 0;
     ProcessHandle thread = 0;
+    std::uint32_t error = 0;  // GetLastError() when the start failed
 };
 
 class Platform {
@@ -120,13 +125,22 @@ class Platform {
     // RemoveDirectoryA. Fails on a folder that is not empty or is read-only.
     // On a folder link it removes the link, never the target's contents.
     virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
-    // CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-    // FILE_ATTRIBUTE_NORMAL, NULL); kInvalidHandle on failure (for example
-    // a file of that name that is open elsewhere).
-    virtual FileHandle CreateFileForWriting(const std::string& path) = 0;
+    // CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL |
+    // FILE_FLAG_OPEN_REPARSE_POINT, NULL): a new file or none; kInvalidHandle when any
+    // entry of that name exists, a link included, which is never written through.
+    virtual FileHandle CreateNewFileForWriting(const std::string& path) = 0;
     // WriteFile(file, data, size, &written, NULL).
     virtual bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
                              std::uint32_t* written) = 0;
+    // CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+    // FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, NULL): until CloseFile nobody
+    // can write, replace, rename or delete the file, while it can be read and started. Fails
+    // on a file open elsewhere for writing or deleting, and on a folder; a link is opened
+    // itself (Wine 8 follows a Unix symbolic link); kInvalidHandle on failure.
+    virtual FileHandle OpenFileToHold(const std::string& path) = 0;
+    // ReadFile(file, data, size, &read, NULL): *read is 0 at the end of the file.
+    virtual bool ReadFromFile(FileHandle file, void* data, std::uint32_t size,
+                              std::uint32_t* read) = 0;
     // CloseHandle on a file handle.
     virtual bool CloseFile(FileHandle file) = 0;
     // CreateFileA(path, FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE,
@@ -153,7 +167,9 @@ class Platform {
     // changes what the handle holds, whatever its path names by now. False where
     // the system lacks the call (before Vista).
     virtual bool ChangeHeldAttributes(FileHandle file, std::uint32_t attributes) = 0;
-    // GetTempPathA into a zero-filled MAX_PATH buffer, up to the first NUL;
+    // GetTempPath2A where the system has it (a SYSTEM run then gets its own
+    // C:\Windows\SystemTemp, everyone else what GetTempPathA gives), else
+    // GetTempPathA, into a zero-filled MAX_PATH buffer, up to the first NUL;
     // "" when the call fails.
     virtual std::string TempFolderPath() = 0;
     // SetCurrentDirectoryA.
@@ -192,15 +208,24 @@ class Platform {
     // CreateProcessA with the request's fields, no security attributes, the
     // caller's environment and current directory. false when not started,
     // also for a command line of 32,767 characters or more (with its NUL,
-    // more than Windows takes).
+    // more than Windows takes). Windows before 10 version 1607 refuses
+    // preferSystem32Dlls with ERROR_INVALID_PARAMETER, and so does a system
+    // without attribute lists (before Vista).
     virtual bool StartProcess(const ProcessStart& request, StartedProcess* started) = 0;
     static constexpr std::size_t kMaxCommandLine = 32767;  // characters, the NUL included
     // WaitForInputIdle(process, timeoutMs).
     virtual std::uint32_t WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) = 0;
     // WaitForSingleObject(handle, timeoutMs).
     virtual std::uint32_t WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) = 0;
-    // CloseHandle on a process, thread or job handle.
+    // CloseHandle on a process, thread, job or mutex handle.
     virtual bool CloseProcessHandle(ProcessHandle handle) = 0;
+    // TerminateProcess(process, 1): ends a process that must not run on.
+    virtual bool EndStartedProcess(ProcessHandle process) = 0;
+    // CreateMutexA(NULL, FALSE, name); 0 on failure (ERROR_ACCESS_DENIED for a
+    // "Global\" name where the caller may not create global objects).
+    // *alreadyExisted: GetLastError() == ERROR_ALREADY_EXISTS, that is, some
+    // other handle to that name is open.
+    virtual ProcessHandle CreateNamedMutex(const std::string& name, bool* alreadyExisted) = 0;
     // CreateJobObjectA(NULL, NULL), then SetInformationJobObject with
     // JOB_OBJECT_LIMIT_BREAKAWAY_OK alone: a child started with
     // CREATE_BREAKAWAY_FROM_JOB leaves the job instead of failing to start.

@@ -16,11 +16,13 @@ constexpr long kErrorFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
 constexpr long kErrorAccessDenied = 5;       // ERROR_ACCESS_DENIED
 constexpr long kErrorInvalidHandle = 6;      // ERROR_INVALID_HANDLE
 constexpr long kErrorGenFailure = 31;        // ERROR_GEN_FAILURE
+constexpr long kErrorFileExists = 80;        // ERROR_FILE_EXISTS
 constexpr long kErrorInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 constexpr long kErrorBadPathname = 161;      // ERROR_BAD_PATHNAME
 constexpr long kErrorMoreData = 234;         // ERROR_MORE_DATA
 constexpr long kErrorNoMoreItems = 259;      // ERROR_NO_MORE_ITEMS
 constexpr long kErrorKeyDeleted = 1018;      // ERROR_KEY_DELETED
+constexpr long kErrorAlreadyExists = 183;    // ERROR_ALREADY_EXISTS
 
 // --- Registry.
 

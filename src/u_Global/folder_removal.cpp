@@ -18,11 +18,6 @@ bool IsForeignName(Platform& os, const std::string& name) {
     return name.find_first_not_of(". ") == std::string::npos || HoldsSingleByte(os, name, "\\/");
 }
 
-bool IsPlainFile(std::uint32_t attributes) {
-    return attributes != kInvalidFileAttributes &&
-           (attributes & (kFileAttributeDirectory | kFileAttributeReparsePoint)) == 0;
-}
-
 bool IsPlainFolder(std::uint32_t attributes) {
     return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0 &&
            (attributes & kFileAttributeReparsePoint) == 0;
@@ -64,23 +59,13 @@ void EmptyTree(Platform& os, const std::string& folder) {
     do {
         if (IsForeignName(os, entry.name)) continue;
         const std::string full = folder + entry.name;
-        const bool isFolder = (entry.attributes & kFileAttributeDirectory) != 0;
-        if ((entry.attributes & kFileAttributeReparsePoint) != 0) {
-            // A link goes as a link, never entered, its attributes untouched:
-            // SetFileAttributesA would reach through it to its target.
-            if (isFolder) {
-                os.RemoveEmptyDirectory(full);
-            } else {
-                os.RemoveFile(full);
-            }
-        } else if (isFolder) {
+        if (IsPlainFolder(entry.attributes)) {
             // Listed as a plain folder, but another process may have put a link
             // in its place since: only a folder that holds as plain is entered.
             unique_hfile held = HoldPlainFolder(os, full);
             if (held) RemoveHeldFolder(os, std::move(held), full, WithTrailingBackslash(os, full));
         } else {
-            ResetFileAttributes(os, full);
-            os.RemoveFile(full);
+            RemoveEntryItself(os, full, entry.attributes);
         }
     } while (os.FindNextEntry(find.get(), &entry));
 }
@@ -104,6 +89,28 @@ unique_hfile HoldRemovableFolder(Platform& os, const std::string& path, std::str
 }
 
 }  // namespace
+
+bool IsPlainFile(std::uint32_t attributes) {
+    return attributes != kInvalidFileAttributes &&
+           (attributes & (kFileAttributeDirectory | kFileAttributeReparsePoint)) == 0;
+}
+
+void RemoveEntryItself(Platform& os, const std::string& path, std::uint32_t attributes) {
+    if (attributes == kInvalidFileAttributes) return;
+    const bool isFolder = (attributes & kFileAttributeDirectory) != 0;
+    if ((attributes & kFileAttributeReparsePoint) != 0) {
+        // A link goes as a link, never entered, its attributes untouched:
+        // SetFileAttributesA would reach through it to its target.
+        if (isFolder) {
+            os.RemoveEmptyDirectory(path);
+        } else {
+            os.RemoveFile(path);
+        }
+    } else if (!isFolder) {
+        ResetFileAttributes(os, path);
+        os.RemoveFile(path);
+    }
+}
 
 void ResetFileAttributes(Platform& os, const std::string& path) {
     const unique_hfile entry(os, os.OpenEntryToChange(path));

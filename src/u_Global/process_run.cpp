@@ -39,8 +39,12 @@ bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t show
         // then only the started process is waited for, as without a job.
         if (!os.PutProcessInJob(job.get(), info.process.get())) job.reset();
         // A process that cannot be let run never ends: waiting for it
-        // would hang for good. It did nothing, so it counts as not started.
-        if (!os.ResumeStartedThread(info.thread.get())) return false;
+        // would hang for good, and left suspended it would linger for good.
+        // It did nothing, so it is ended and counts as not started.
+        if (!os.ResumeStartedThread(info.thread.get())) {
+            os.EndStartedProcess(info.process.get());
+            return false;
+        }
     }
 
     // Neither wait's result matters: if the input-idle wait returns at once

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles.h"
 #include "platform/platform.h"
 
 namespace nuben {
@@ -47,6 +48,13 @@ bool IsExistingFile(Platform& os, const std::string& path);
 
 // --- Folder removal.
 
+// Neither a folder nor a link, and not the failure value.
+bool IsPlainFile(std::uint32_t attributes);
+// Removes the entry at `path`, listed with `attributes`, as itself: a link as
+// a link, never its target; a plain file once its attributes allow it. A plain
+// folder is left alone, and so is what cannot be removed.
+void RemoveEntryItself(Platform& os, const std::string& path, std::uint32_t attributes);
+
 // Sets a file's attributes to FILE_ATTRIBUTE_NORMAL, so that DeleteFileA may
 // remove it, through a handle on the entry itself: a link found there, also
 // one put in its place since it was listed, is left as it is and never passes
@@ -67,6 +75,14 @@ void RemoveFolder(Platform& os, const std::string& path);
 // and the registry keys, in that order. Reports nothing.
 void RemoveVersion20(GlobalState& g);
 
+// --- One run at a time.
+
+// Claims the run for this copy with a named mutex, in the Global\ namespace,
+// or the session's where global objects are refused; *claim owns it until the
+// run ends. False when another copy holds the claim: this one must do nothing.
+// True, owning nothing, when no mutex can be made at all.
+bool ClaimSoleRun(Platform& os, unique_handle* claim);
+
 // --- Process and window control.
 
 // Posts WM_QUIT to every top-level window whose class (and, when `title`
@@ -83,10 +99,14 @@ bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t show
 
 // --- Installer delivery.
 
-// Writes the resource's bytes to `filePath`; true only when all of them were written.
+// Writes the resource's bytes to `filePath`, made new: whatever stood under that name
+// goes first, as itself (a link as a link), and the file made must be a plain file
+// there, not one a link led elsewhere. True only when all the bytes were written.
 bool ExtractResourceToFile(Platform& os, ModuleHandle module, const std::string& typeName,
                            const std::string& resourceName, const std::string& filePath);
-// Writes the embedded installer into the temp folder and starts it without waiting.
+// Writes the embedded installer into the temp folder, holds it so that nobody can
+// change it, checks every byte, and starts it without waiting. Nothing starts when
+// any of that fails.
 void DeliverInstaller(GlobalState& g);
 
 }  // namespace nuben

@@ -64,6 +64,9 @@ class ContractEnv {
     // MoveFileA(from, to) as another program would call it (share modes are
     // checked per handle, so this process's own handles count as another's).
     virtual bool MoveEntry(const std::string& from, const std::string& to) = 0;
+    // Whether another program could open the file for writing now
+    // (CreateFileA GENERIC_WRITE, every FILE_SHARE_*, OPEN_EXISTING).
+    virtual bool OpensForWriting(const std::string& path) = 0;
 
     // --- Resources and processes.
 

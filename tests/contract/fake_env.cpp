@@ -65,6 +65,9 @@ class FakeEnv final : public ContractEnv {
         fake_->MakeFile(path, bytes, attributes);
     }
     bool Exists(const std::string& path) override { return fake_->Exists(path); }
+    bool OpensForWriting(const std::string& path) override {
+        return fake_->Exists(path) && !fake_->IsFolder(path) && !fake_->IsOpen(path);
+    }
     std::string ReadFileBytes(const std::string& path) override { return fake_->FileBytes(path); }
     std::shared_ptr<void> HoldOpen(const std::string& path) override {
         const int token = fake_->HoldOpen(path);

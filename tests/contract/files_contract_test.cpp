@@ -160,30 +160,64 @@ TEST_F(FileSemanticsContract, AnExactNameFindsThatEntryOnly) {
     EXPECT_EQ(kInvalidHandle, os_.FindFirstEntry(dir_ + "nowhere\\*.*", &entry));
 }
 
-// (Windows also refuses CREATE_ALWAYS over a read-only or hidden file; Wine
-// run as root does not, so those stay out of the contract.)
-TEST_F(FileSemanticsContract, ReplacingAFileTruncatesItUnlessItIsOpenOrAFolder) {
-    env_.MakeFile(dir_ + "old.bin", "a much longer earlier content");
-    FileHandle file = os_.CreateFileForWriting(dir_ + "old.bin");
+// The installer is written only into a file made new, and held from then on.
+TEST_F(FileSemanticsContract, ANewFileIsMadeOnlyWhereNoEntryOfThatNameIs) {
+    env_.MakeFile(dir_ + "old.bin", "earlier");
+    env_.MakeFolder(dir_ + "folder.bin");
+    for (const std::string& path :
+         {dir_ + "old.bin", dir_ + "folder.bin", dir_ + "no\\such\\folder.bin"}) {
+        const FileHandle file = os_.CreateNewFileForWriting(path);
+        EXPECT_EQ(kInvalidHandle, file) << path << " on " << env_.name();
+        if (file != kInvalidHandle) os_.CloseFile(file);
+    }
+    EXPECT_EQ("earlier", env_.ReadFileBytes(dir_ + "old.bin"));
+    const FileHandle file = os_.CreateNewFileForWriting(dir_ + "new.bin");
     ASSERT_NE(kInvalidHandle, file);
     std::uint32_t written = 0;
     EXPECT_TRUE(os_.WriteToFile(file, "new", 3, &written));
     EXPECT_EQ(3u, written);
+    EXPECT_EQ(kInvalidHandle, os_.OpenFileToHold(dir_ + "new.bin")) << "still open for writing";
     EXPECT_TRUE(os_.CloseFile(file));
-    EXPECT_EQ("new", env_.ReadFileBytes(dir_ + "old.bin"));
-    {
-        auto held = env_.HoldOpen(dir_ + "old.bin");  // open elsewhere without sharing
-        EXPECT_EQ(kInvalidHandle, os_.CreateFileForWriting(dir_ + "old.bin"));
-    }
-    EXPECT_EQ("new", env_.ReadFileBytes(dir_ + "old.bin"));
+    EXPECT_EQ("new", env_.ReadFileBytes(dir_ + "new.bin"));
+}
 
-    env_.MakeFolder(dir_ + "folder.bin");
-    for (const std::string& path : {dir_ + "folder.bin", dir_ + "no\\such\\folder.bin"}) {
-        file = os_.CreateFileForWriting(path);
-        EXPECT_EQ(kInvalidHandle, file) << path;
-        if (file != kInvalidHandle) os_.CloseFile(file);
-    }
-    EXPECT_TRUE(env_.Exists(dir_ + "folder.bin"));
+// Held, a file can be read and started but not written, renamed or deleted.
+TEST_F(FileSemanticsContract, AHeldFileIsReadAndStartedButNeverChanged) {
+    env_.MakeFile(dir_ + "held.bin", "MZ held");
+    env_.MakeFolder(dir_ + "folder");
+    const FileHandle held = os_.OpenFileToHold(dir_ + "held.bin");
+    ASSERT_NE(kInvalidHandle, held) << env_.name();
+    EXPECT_FALSE(env_.OpensForWriting(dir_ + "held.bin")) << env_.name();
+    EXPECT_FALSE(env_.MoveEntry(dir_ + "held.bin", dir_ + "moved.bin")) << env_.name();
+    EXPECT_FALSE(os_.RemoveFile(dir_ + "held.bin")) << env_.name();
+    char bytes[16] = {};
+    std::uint32_t read = 0;
+    EXPECT_TRUE(os_.ReadFromFile(held, bytes, 4, &read));
+    EXPECT_EQ("MZ h", std::string(bytes, read));
+    EXPECT_TRUE(os_.ReadFromFile(held, bytes, sizeof bytes, &read));
+    EXPECT_EQ("eld", std::string(bytes, read));
+    EXPECT_TRUE(os_.ReadFromFile(held, bytes, sizeof bytes, &read));
+    EXPECT_EQ(0u, read) << "the end";
+    EXPECT_TRUE(os_.CloseFile(held));
+    EXPECT_TRUE(env_.OpensForWriting(dir_ + "held.bin"));
+    EXPECT_EQ(kInvalidHandle, os_.OpenFileToHold(dir_ + "folder")) << "not a folder";
+
+    // A held program starts, asking for System32 DLLs first (Windows 10
+    // version 1607 and later, and Wine, take that).
+    const std::string marker = dir_ + "started.txt";
+    ProcessStart request;
+    request.commandLine = env_.SleeperCommand(0, marker);
+    request.applicationName = request.commandLine.substr(1, request.commandLine.find('"', 1) - 1);
+    request.startup = {kStartupInfoSize, kStartfUseShowWindow, kSwShowNormal};
+    request.preferSystem32Dlls = true;
+    const FileHandle program = os_.OpenFileToHold(request.applicationName);
+    StartedProcess started;
+    ASSERT_TRUE(os_.StartProcess(request, &started)) << env_.name() << " error " << started.error;
+    EXPECT_TRUE(os_.CloseFile(program)) << request.applicationName;
+    EXPECT_EQ(kWaitObject0, os_.WaitUntilSignalled(started.process, kInfinite));
+    os_.CloseProcessHandle(started.thread);
+    os_.CloseProcessHandle(started.process);
+    EXPECT_TRUE(env_.Exists(marker));
 }
 
 TEST_F(FileSemanticsContract, RootSpellingsNormaliseToTheRoot) {

@@ -24,7 +24,7 @@ TEST(HandleContract, EveryKindTheRoutinesOpenCountsUntilItIsClosed) {
     KeyHandle opened = 0;
     ASSERT_EQ(kErrorSuccess, os.OpenRegistryKey(kHkeyLocalMachine, key, kKeyRead, &opened));
     EXPECT_EQ(base + 1, env.OpenHandleCount()) << "a key, " << env.name();
-    const FileHandle file = os.CreateFileForWriting(dir + "written.bin");
+    const FileHandle file = os.CreateNewFileForWriting(dir + "written.bin");
     ASSERT_NE(kInvalidHandle, file);
     EXPECT_EQ(base + 2, env.OpenHandleCount()) << "a file";
     FindEntry entry;
@@ -58,8 +58,8 @@ TEST(HandleContract, AnOpenThatFailsHandsOutNothing) {
     KeyHandle opened = 0;
     EXPECT_EQ(kErrorFileNotFound,
               os.OpenRegistryKey(kHkeyLocalMachine, key + "\\Missing", kKeyRead, &opened));
-    EXPECT_EQ(kInvalidHandle, os.CreateFileForWriting(dir + "folder"));
-    EXPECT_EQ(kInvalidHandle, os.CreateFileForWriting(dir + "missing\\file.bin"));
+    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting(dir + "folder"));
+    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting(dir + "missing\\file.bin"));
     FindEntry entry;
     EXPECT_EQ(kInvalidHandle, os.FindFirstEntry(dir + "*.none", &entry));
     EXPECT_EQ(kInvalidHandle, os.FindFirstEntry(dir + "missing\\*.*", &entry));
@@ -70,6 +70,28 @@ TEST(HandleContract, AnOpenThatFailsHandsOutNothing) {
     EXPECT_FALSE(os.StartProcess(request, &started));
     request.commandLine.clear();
     EXPECT_FALSE(os.StartProcess(request, &started)) << "an empty command line";
+}
+
+// One run at a time stands on this: a second open of a name is told that the
+// name exists, in both namespaces, until the last handle to it is closed.
+TEST(HandleContract, ANamedMutexTellsLaterOpenersUntilItsLastHandleCloses) {
+    ContractEnv& env = Env();
+    Platform& os = env.os();
+    for (const std::string name : {"Global\\NuBenContract", "Local\\NuBenContract"}) {
+        ExpectNoHandleLeak guard(env);
+        bool existed = true;
+        const ProcessHandle first = os.CreateNamedMutex(name, &existed);
+        ASSERT_NE(0u, first) << name << " on " << env.name();
+        EXPECT_FALSE(existed);
+        const ProcessHandle second = os.CreateNamedMutex(name, &existed);
+        ASSERT_NE(0u, second);
+        EXPECT_TRUE(existed) << name;
+        EXPECT_TRUE(os.CloseProcessHandle(first));
+        EXPECT_TRUE(os.CloseProcessHandle(second));
+        const ProcessHandle again = os.CreateNamedMutex(name, &existed);
+        EXPECT_FALSE(existed) << "gone with its last handle";
+        EXPECT_TRUE(os.CloseProcessHandle(again));
+    }
 }
 
 }  // namespace

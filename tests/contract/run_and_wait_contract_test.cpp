@@ -123,6 +123,24 @@ TEST(RunAndWaitContract, CommandsThatCannotStartFail) {
     EXPECT_FALSE(RunAndWait(env.os(), missing, kSwShowNormal));
 }
 
+// A program that could not be let run is ended before it ever runs.
+TEST(RunAndWaitContract, AProcessEndedWhileSuspendedNeverRuns) {
+    ContractEnv& env = Env();
+    Platform& os = env.os();
+    const std::string marker = env.ScratchFolder() + "ran.txt";
+    ProcessStart request;
+    request.commandLine = env.SleeperCommand(0, marker);
+    request.creationFlags = kCreateSuspended;
+    request.startup = {kStartupInfoSize, kStartfUseShowWindow, kSwShowNormal};
+    StartedProcess started;
+    ASSERT_TRUE(os.StartProcess(request, &started));
+    EXPECT_TRUE(os.EndStartedProcess(started.process));
+    EXPECT_EQ(kWaitObject0, os.WaitUntilSignalled(started.process, 10000)) << env.name();
+    os.CloseProcessHandle(started.thread);
+    os.CloseProcessHandle(started.process);
+    EXPECT_FALSE(env.Exists(marker));
+}
+
 // Windows takes at most 32,767 characters with the NUL. A longer registered
 // command must not run some other command: 70,000 characters reach a
 // program under Wine as their first 4,464 unless refused first.

@@ -314,6 +314,15 @@ class Win32Env final : public ContractEnv {
         return MoveFileA(from.c_str(), to.c_str()) != FALSE;
     }
 
+    bool OpensForWriting(const std::string& path) override {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(file);
+        return true;
+    }
+
     // This test binary embeds the payload (contract_payload.rc).
     ModuleHandle ModuleWithPayload() override {
         return reinterpret_cast<ModuleHandle>(GetModuleHandleA(nullptr));

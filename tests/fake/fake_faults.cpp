@@ -76,6 +76,8 @@ std::vector<OddData> FakePlatform::OddDataFor(const std::string& operation) {
     if (operation == "HeldAttributesOf") return {O::kWrongType};
     // A short write that still reports success.
     if (operation == "WriteToFile") return {O::kEmpty, O::kOneByte};
+    // A read that stops short, or at once, as if the file had shrunk.
+    if (operation == "ReadFromFile") return {O::kEmpty, O::kOneByte};
     return {};
 }
 

@@ -981,26 +981,18 @@ bool FakePlatform::RemoveEmptyDirectory(const std::string& path) {
     return ok;
 }
 
-FileHandle FakePlatform::CreateFileForWriting(const std::string& path) {
-    const CallPlan plan = Enter("CreateFileForWriting", path);
+// Folders above are followed, links among them included, as Windows does;
+// the entry itself never is: any entry of that name refuses the create.
+FileHandle FakePlatform::CreateNewFileForWriting(const std::string& path) {
+    const CallPlan plan = Enter("CreateNewFileForWriting", path);
     const Located at = Locate(path, false);
     std::shared_ptr<FsNode> node;
-    if (!plan.fail && !Injected("CreateFileForWriting", at.full) && at.parent) {
-        node = at.node;
-        constexpr std::uint32_t kRefused = kFileAttributeDirectory | kFileAttributeReadOnly |
-                                           kFileAttributeHidden | kFileAttributeSystem;
-        if (node && ((node->attributes & kRefused) != 0 || node->openCount > 0)) {
-            node.reset();
-        } else if (node) {
-            node->bytes.clear();
-            node->attributes = kFileAttributeArchive;
-        } else {
-            node = std::make_shared<FsNode>();
-            node->name = at.name;
-            node->parent = at.parent.get();
-            node->attributes = kFileAttributeArchive;
-            at.parent->children[Fold(at.name)] = node;
-        }
+    if (!plan.fail && !Injected("CreateNewFileForWriting", at.full) && at.parent && !at.node) {
+        node = std::make_shared<FsNode>();
+        node->name = at.name;
+        node->parent = at.parent.get();
+        node->attributes = kFileAttributeArchive;
+        at.parent->children[Fold(at.name)] = node;
     }
     Log("CreateFile " + at.full + (node ? " -> ok" : " -> fail"));
     if (!node) return kInvalidHandle;
@@ -1038,6 +1030,27 @@ bool FakePlatform::WriteToFile(FileHandle file, const void* data, std::uint32_t 
     return true;
 }
 
+FileHandle FakePlatform::OpenFileToHold(const std::string& path) {
+    return OpenEntryItself("OpenFileToHold", "HoldFile", path, kFileHold);
+}
+
+bool FakePlatform::ReadFromFile(FileHandle file, void* data, std::uint32_t size,
+                                std::uint32_t* read) {
+    Handle* handle = HandleOf(file, kFile);
+    const CallPlan plan = Enter("ReadFromFile", handle == nullptr ? Hex(file) : handle->path);
+    *read = 0;
+    if (plan.fail || handle == nullptr || Injected("ReadFromFile", handle->path)) return false;
+    const std::string& bytes = handle->file->bytes;
+    std::size_t count =
+        std::min<std::size_t>(size, bytes.size() - std::min(handle->next, bytes.size()));
+    if (count > 0) MarkAnswered(plan);
+    if (plan.odd) count = std::min<std::size_t>(count, plan.kind == OddData::kOneByte ? 1 : 0);
+    std::memcpy(data, bytes.data() + handle->next, count);
+    handle->next += count;
+    *read = static_cast<std::uint32_t>(count);
+    return true;
+}
+
 bool FakePlatform::CloseFile(FileHandle file) {
     const CallPlan plan = Enter("CloseFile", Hex(file));
     Handle* handle = HandleOf(file, kFile);
@@ -1054,35 +1067,38 @@ bool FakePlatform::CloseFile(FileHandle file) {
     return !plan.fail;
 }
 
-// As Windows does, a link is opened itself, not its target. A hold shares all
-// but delete, so it fails on an entry open without sharing; attribute access
-// alone is not subject to other handles' sharing.
+// As Windows does, a link is opened itself, not its target. A folder hold
+// shares all but delete, so it fails on an entry open without sharing; a file
+// hold shares reading only, so it counts as such an open itself and takes no
+// folder; attribute access alone is not subject to other handles' sharing.
 FileHandle FakePlatform::OpenEntryItself(const char* operation, const char* logged,
-                                         const std::string& path, bool hold) {
+                                         const std::string& path, Opening opening) {
     const CallPlan plan = Enter(operation, path);
     const Located at = Locate(path, false);
     const bool ok = !plan.fail && !Injected(operation, at.full) && at.node &&
-                    (!hold || at.node->openCount == 0);
+                    (opening == kToChange || at.node->openCount == 0) &&
+                    (opening != kFileHold || !at.node->IsFolder());
     Log(std::string(logged) + " " + at.full + (ok ? " -> ok" : " -> fail"));
     if (!ok) return kInvalidHandle;
-    if (hold) ++at.node->holdCount;
+    if (opening != kToChange) ++(opening == kFolderHold ? at.node->holdCount : at.node->openCount);
     Handle handle;
     handle.kind = kFile;
     handle.file = at.node;
-    handle.folderHold = hold;
-    handle.sharesAll = !hold;
+    handle.folderHold = opening == kFolderHold;
+    handle.sharesAll = opening == kToChange;
     handle.path = at.full;
     return NewHandle(std::move(handle));
 }
 
 FileHandle FakePlatform::OpenFolderToHold(const std::string& path) {
-    return OpenEntryItself("OpenFolderToHold", "HoldFolder", path, true);
+    return OpenEntryItself("OpenFolderToHold", "HoldFolder", path, kFolderHold);
 }
 
 std::uint32_t FakePlatform::HeldAttributesOf(FileHandle file) {
     Handle* handle = HandleOf(file, kFile);
     const CallPlan plan = Enter("HeldAttributesOf", handle == nullptr ? Hex(file) : handle->path);
-    if (plan.fail || handle == nullptr) return kInvalidFileAttributes;
+    if (plan.fail || handle == nullptr || Injected("HeldAttributesOf", handle->path))
+        return kInvalidFileAttributes;
     MarkAnswered(plan);
     const std::uint32_t attributes = ReportedAttributes(*handle->file);
     return plan.odd ? attributes ^ kFileAttributeDirectory : attributes;
@@ -1101,7 +1117,7 @@ bool FakePlatform::FinalPathOfHeld(FileHandle file, std::string* path) {
 }
 
 FileHandle FakePlatform::OpenEntryToChange(const std::string& path) {
-    return OpenEntryItself("OpenEntryToChange", "OpenToChange", path, false);
+    return OpenEntryItself("OpenEntryToChange", "OpenToChange", path, kToChange);
 }
 
 // Logged like ChangeFileAttributes: the walk's tests read one kind of line.
@@ -1310,13 +1326,21 @@ std::string FakePlatform::ResolveProgram(const ProcessStart& request) const {
 bool FakePlatform::StartProcess(const ProcessStart& request, StartedProcess* started) {
     const CallPlan plan = Enter("StartProcess", request.commandLine);
     std::string program;
-    if (!plan.fail && !Injected("StartProcess", request.commandLine) &&
-        request.commandLine.size() < kMaxCommandLine) {
+    long code = kErrorGenFailure;
+    if (refuseMitigation_ && request.preferSystem32Dlls) {
+        code = kErrorInvalidParameter;
+    } else if (!plan.fail && !Injected("StartProcess", request.commandLine, &code) &&
+               request.commandLine.size() < kMaxCommandLine) {
+        code = kErrorFileNotFound;
         program = ResolveProgram(request);
     }
-    Log("StartProcess app=" + request.applicationName + " cmd=" + request.commandLine + " -> " +
-        (program.empty() ? std::string("fail") : program));
-    if (program.empty()) return false;
+    Log("StartProcess app=" + request.applicationName + " cmd=" + request.commandLine +
+        (request.preferSystem32Dlls ? " system32-first" : "") + " -> " +
+        (program.empty() ? std::string("fail ") + std::to_string(code) : program));
+    if (program.empty()) {
+        started->error = static_cast<std::uint32_t>(code);
+        return false;
+    }
 
     Process process;
     process.request = request;
@@ -1382,16 +1406,46 @@ bool FakePlatform::CloseProcessHandle(ProcessHandle handleValue) {
     const CallPlan plan = Enter("CloseProcessHandle", Hex(handleValue));
     const auto it = handles_.find(handleValue);
     const int kind = it == handles_.end() ? -1 : it->second.kind;
-    if (kind != kProcess && kind != kThread && kind != kJob) {
+    if (kind != kProcess && kind != kThread && kind != kJob && kind != kMutex) {
         ++badCloses_;
         Log("CloseProcessHandle " + Hex(handleValue) + " -> invalid");
         return false;
+    }
+    if (kind == kMutex) {
+        --mutexes_[Fold(it->second.path)];
+        Log("CloseProcessHandle mutex " + it->second.path + (plan.fail ? " -> fail" : ""));
+        handles_.erase(it);
+        return !plan.fail;
     }
     const char* what = kind == kProcess ? "process#" : kind == kThread ? "thread#" : "job#";
     Log(std::string("CloseProcessHandle ") + what + std::to_string(it->second.process) +
         (plan.fail ? " -> fail" : ""));
     handles_.erase(it);  // gone even when the close reports failure
     return !plan.fail;
+}
+
+// Ended at once, and nothing it would have done at its end happens.
+bool FakePlatform::EndStartedProcess(ProcessHandle process) {
+    const Handle* handle = HandleOf(process, kProcess);
+    const bool ok = !Enter("EndStartedProcess", Hex(process)).fail && handle != nullptr;
+    Log("EndProcess " + (ok ? "#" + std::to_string(handle->process) : Hex(process) + " -> fail"));
+    if (!ok) return false;
+    Process& ended = processes_[static_cast<std::size_t>(handle->process - 1)];
+    ended.ended = true;
+    ended.suspended = false;
+    return true;
+}
+
+ProcessHandle FakePlatform::CreateNamedMutex(const std::string& name, bool* alreadyExisted) {
+    const CallPlan plan = Enter("CreateNamedMutex", name);
+    const bool ok = !plan.fail && !Injected("CreateNamedMutex", name);
+    *alreadyExisted = ok && mutexes_[Fold(name)]++ > 0;
+    Log("CreateMutex " + name + (!ok ? " -> fail" : *alreadyExisted ? " -> exists" : " -> new"));
+    if (!ok) return 0;
+    Handle handle;
+    handle.kind = kMutex;
+    handle.path = name;
+    return NewHandle(std::move(handle));
 }
 
 ProcessHandle FakePlatform::NewJob() {

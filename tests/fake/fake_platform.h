@@ -174,6 +174,11 @@ class FakePlatform : public Platform {
     // registered `path`, which inherits its job unless it breaks away.
     void StartChild(const std::string& path, bool breakingAway = false);
     const std::vector<StartRecord>& Starts() const { return starts_; }
+    // A Windows older than 10 version 1607: a start that asks for System32
+    // DLLs first fails with ERROR_INVALID_PARAMETER.
+    void RefuseDllMitigation(bool on) { refuseMitigation_ = on; }
+    // Another copy of the program holds a mutex of this name.
+    void HoldMutexElsewhere(const std::string& name) { ++mutexes_[Fold(name)]; }
 
     // --- Windows: appended at the bottom of the z-order.
     WindowHandle AddWindow(const std::string& className, const std::string& text,
@@ -267,9 +272,12 @@ class FakePlatform : public Platform {
     bool CloseFind(FindHandle find) override;
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyDirectory(const std::string& path) override;
-    FileHandle CreateFileForWriting(const std::string& path) override;
+    FileHandle CreateNewFileForWriting(const std::string& path) override;
     bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
                      std::uint32_t* written) override;
+    FileHandle OpenFileToHold(const std::string& path) override;
+    bool ReadFromFile(FileHandle file, void* data, std::uint32_t size,
+                      std::uint32_t* read) override;
     bool CloseFile(FileHandle file) override;
     FileHandle OpenFolderToHold(const std::string& path) override;
     std::uint32_t HeldAttributesOf(FileHandle file) override;
@@ -295,6 +303,8 @@ class FakePlatform : public Platform {
     std::uint32_t WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) override;
     std::uint32_t WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) override;
     bool CloseProcessHandle(ProcessHandle handle) override;
+    bool EndStartedProcess(ProcessHandle process) override;
+    ProcessHandle CreateNamedMutex(const std::string& name, bool* alreadyExisted) override;
     ProcessHandle NewJob() override;
     bool PutProcessInJob(ProcessHandle job, ProcessHandle process) override;
     bool ResumeStartedThread(ProcessHandle thread) override;
@@ -337,7 +347,7 @@ class FakePlatform : public Platform {
         int holdCount = 0;  // held by OpenFolderToHold: all but delete shared
         bool IsFolder() const { return (attributes & kFileAttributeDirectory) != 0; }
     };
-    enum HandleKind { kKey, kFile, kFind, kProcess, kThread, kResource, kJob };
+    enum HandleKind { kKey, kFile, kFind, kProcess, kThread, kResource, kJob, kMutex };
     struct Handle {
         int kind = kKey;
         std::shared_ptr<KeyNode> key;
@@ -347,8 +357,8 @@ class FakePlatform : public Platform {
         bool sharesAll = false;   // from OpenEntryToChange: blocks nothing
         std::string path;
         std::vector<FindEntry> entries;
-        std::size_t next = 0;
-        int process = 0;  // index + 1 into processes_; a job's number for kJob
+        std::size_t next = 0;  // a find's next entry; a file's read position
+        int process = 0;       // index + 1 into processes_; a job's number for kJob
         std::size_t resource = 0;
     };
     struct Program {
@@ -429,8 +439,9 @@ class FakePlatform : public Platform {
     // Files.
     std::string Normalise(const std::string& path) const;
     Located Locate(const std::string& path, bool followLast, int depth = 0) const;
+    enum Opening { kToChange, kFolderHold, kFileHold };
     FileHandle OpenEntryItself(const char* operation, const char* logged, const std::string& path,
-                               bool hold);
+                               Opening opening);
     std::shared_ptr<FsNode> RootFor(const std::string& full, std::string* rest) const;
     std::shared_ptr<FsNode> FollowLink(const std::shared_ptr<FsNode>& node, int depth) const;
     std::uint32_t ReportedAttributes(const FsNode& node) const;
@@ -483,6 +494,8 @@ class FakePlatform : public Platform {
     std::vector<Process> processes_;
     std::vector<StartRecord> starts_;
     int running_ = 0;  // the process whose effect runs
+    bool refuseMitigation_ = false;
+    std::map<std::string, int> mutexes_;  // open handles by folded name
     int jobs_ = 0;
 
     std::vector<Window> windows_;

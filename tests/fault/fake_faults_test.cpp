@@ -158,9 +158,10 @@ TEST_F(FakeFaultsTest, TheObserverSeesEachCallBeforeItActs) {
     os.OnEveryCall([&](const fake::CallRecord& call) {
         seen.push_back(call.operation + " " + (os.Exists("C:\\Temp\\x.bin") ? "exists" : "absent"));
     });
-    const FileHandle file = os.CreateFileForWriting("C:\\Temp\\x.bin");
+    const FileHandle file = os.CreateNewFileForWriting("C:\\Temp\\x.bin");
     os.CloseFile(file);
-    EXPECT_EQ((std::vector<std::string>{"CreateFileForWriting absent", "CloseFile exists"}), seen);
+    EXPECT_EQ((std::vector<std::string>{"CreateNewFileForWriting absent", "CloseFile exists"}),
+              seen);
 }
 
 }  // namespace

@@ -74,8 +74,9 @@ void CheckInstallerAtStart(const fake::FakePlatform& os, const std::string& comm
                                     std::to_string(bytes.size()) + " bytes, not the payload's " +
                                     std::to_string(test::InstallerBytes().size()));
     }
-    if (os.IsOpen(path))
-        evidence->atStart.push_back("installer started while its file is still open");
+    // Held by the program, which it can only be once nothing writes to it.
+    if (!os.IsOpen(path))
+        evidence->atStart.push_back("installer started while nothing holds its file");
 }
 
 std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,

@@ -3,7 +3,9 @@
 // a wait; any failure on the way starts nothing and leaves no handle open.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "machine.h"
@@ -40,13 +42,15 @@ TEST_F(DeliveryTest, WritesTheInstallerAndStartsItFromTheTempFolderWithoutWaitin
     EXPECT_EQ(kSwShowNormal, start.request.startup.showWindow);
     EXPECT_EQ(kTemp.substr(0, kTemp.size() - 1), start.currentDirectory);
     EXPECT_TRUE(os.EventsOf({"WaitInputIdle", "WaitEnd"}).empty());
-    // Written and closed before the folder change and the start.
-    const auto events = os.EventsOf({"WriteFile", "CloseFile", "SetCurrentDir", "StartProcess"});
-    ASSERT_EQ(4u, events.size());
-    EXPECT_EQ(0u, events[0].rfind("WriteFile", 0));
-    EXPECT_EQ(0u, events[1].rfind("CloseFile", 0));
-    EXPECT_EQ(0u, events[2].rfind("SetCurrentDir", 0));
-    EXPECT_EQ(0u, events[3].rfind("StartProcess", 0));
+    // Written and closed, then held, unchanged, from before the folder
+    // change until after the start, which asks for System32 DLLs first.
+    const auto events =
+        os.EventsOf({"WriteFile", "CloseFile", "HoldFile", "SetCurrentDir", "StartProcess"});
+    const std::vector<std::string> kinds = {"WriteFile",     "CloseFile",    "HoldFile",
+                                            "SetCurrentDir", "StartProcess", "CloseFile"};
+    ASSERT_EQ(kinds.size(), events.size());
+    for (std::size_t i = 0; i < kinds.size(); ++i) EXPECT_EQ(0u, events[i].rfind(kinds[i], 0)) << i;
+    EXPECT_NE(std::string::npos, events[4].find("system32-first"));
 }
 
 TEST_F(DeliveryTest, ABlankInTheTempPathNeverStartsAnotherProgram) {
@@ -58,11 +62,68 @@ TEST_F(DeliveryTest, ABlankInTheTempPathNeverStartsAnotherProgram) {
     EXPECT_EQ(kTarget, os.Starts()[0].program);
 }
 
-TEST_F(DeliveryTest, AnEarlierInstallerIsReplacedWhole) {
-    os.MakeFile(kTarget, std::string(20000, 'o'));
+// Whatever stands under the name goes first, as itself: an earlier file,
+// read-only and hidden too, or a link, whose target keeps everything.
+TEST_F(DeliveryTest, AnEarlierFileOrLinkUnderTheNameGoesAsItself) {
+    os.MakeFile(kTarget, std::string(20000, 'o'), kFileAttributeReadOnly | kFileAttributeHidden);
     DeliverInstaller(g);
     EXPECT_EQ(InstallerBytes(), os.FileBytes(kTarget));
     EXPECT_EQ(1u, os.Starts().size());
+    ASSERT_TRUE(os.RemoveFile(kTarget));
+    os.MakeFolderLink(kTarget, kSystem);
+    DeliverInstaller(g);
+    EXPECT_EQ(InstallerBytes(), os.FileBytes(kTarget));
+    EXPECT_EQ(2u, os.Starts().size());
+    EXPECT_TRUE(os.Exists(kSystem + "\\keep.txt"));
+}
+
+// Between the write and the hold another process may change the file or
+// hold it; and the file made must be where it was asked for, not where a
+// link led. Nothing starts unless the held file is the payload, every byte
+// of it. (Each call failing in turn: the fault suite.)
+TEST_F(DeliveryTest, OnlyAHeldFileThatIsStillThePayloadStarts) {
+    const std::vector<std::pair<const char*, std::function<void(fake::FakePlatform&)>>> rows = {
+        {"rewritten, same size",
+         [](fake::FakePlatform& m) {
+             m.MakeFile(kTarget, "MZ" + std::string(InstallerBytes().size() - 2, 'p'));
+         }},
+        {"appended to", [](fake::FakePlatform& m) { m.MakeFile(kTarget, InstallerBytes() + "x"); }},
+        {"held elsewhere", [](fake::FakePlatform& m) { m.HoldOpen(kTarget); }},
+    };
+    for (const auto& row : rows) {
+        fake::FakePlatform machine;
+        FurnishTypicalMachine(machine);
+        machine.OnEveryCall([&](const fake::CallRecord& call) {
+            if (call.operation == "OpenFileToHold") row.second(machine);
+        });
+        GlobalState state(machine);
+        DeliverInstaller(state);
+        EXPECT_TRUE(machine.Starts().empty()) << row.first;
+        EXPECT_NE(kTemp.substr(0, kTemp.size() - 1), machine.CurrentDirectory()) << row.first;
+    }
+    // The temp folder reached through a link: the file is not where it was asked for.
+    os.MakeFolder("C:\\Elsewhere");
+    os.MakeFolderLink("C:\\Linked temp", "C:\\Elsewhere");
+    os.SetTempPath("C:\\Linked temp\\");
+    DeliverInstaller(g);
+    EXPECT_TRUE(os.Starts().empty());
+    EXPECT_EQ("", os.FileBytes("C:\\Elsewhere\\nuben_setup.exe")) << "never written";
+}
+
+// Windows before 10 version 1607 refuses the DLL policy: one plain start.
+// Any other failure is not retried.
+TEST_F(DeliveryTest, TheDllPolicyRefusedGivesOnePlainStart) {
+    os.RefuseDllMitigation(true);
+    DeliverInstaller(g);
+    ASSERT_EQ(1u, os.Starts().size());
+    EXPECT_FALSE(os.Starts()[0].request.preferSystem32Dlls);
+    EXPECT_EQ(2u, os.EventsOf({"StartProcess"}).size());
+    os.RefuseDllMitigation(false);
+    os.ClearEvents();
+    os.FailNext("StartProcess", "", 1, kErrorAccessDenied);
+    DeliverInstaller(g);
+    EXPECT_EQ(1u, os.Starts().size());
+    EXPECT_EQ(1u, os.EventsOf({"StartProcess"}).size());
 }
 
 TEST_F(DeliveryTest, AnInstallerStillRunningFromAnEarlierAttemptBlocksDelivery) {
@@ -134,7 +195,7 @@ TEST_P(DeliveryFailureTest, StartsNothingAndLeavesNoHandle) {
 
 INSTANTIATE_TEST_SUITE_P(EachStep, DeliveryFailureTest,
                          ::testing::Values("FindResourceIn", "LoadResourceData", "ResourceSize",
-                                           "LockResourceData", "CreateFileForWriting",
+                                           "LockResourceData", "CreateNewFileForWriting",
                                            "WriteToFile"));
 
 }  // namespace

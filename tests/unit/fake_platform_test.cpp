@@ -101,10 +101,10 @@ TEST_F(FakeModelTest, InjectedFailuresHitOnlyTheirSubjectAndCount) {
     EXPECT_TRUE(os.RemoveFile("C:\\b.txt"));
     EXPECT_FALSE(os.RemoveFile("C:\\a.txt"));
     EXPECT_TRUE(os.RemoveFile("C:\\a.txt"));
-    os.FailWhen("CreateFileForWriting",
+    os.FailWhen("CreateNewFileForWriting",
                 [](const std::string& path) { return path.find(".exe") != std::string::npos; });
-    EXPECT_EQ(kInvalidHandle, os.CreateFileForWriting("C:\\x.exe"));
-    const FileHandle ok = os.CreateFileForWriting("C:\\x.txt");
+    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting("C:\\x.exe"));
+    const FileHandle ok = os.CreateNewFileForWriting("C:\\x.txt");
     EXPECT_NE(kInvalidHandle, ok);
     os.CloseFile(ok);
 }
@@ -125,8 +125,8 @@ TEST_F(FakeModelTest, FollowsWindowsWhereWineRunAsRootDoesNot) {
     EXPECT_FALSE(os.RemoveEmptyDirectory("C:\\ro"));
     os.MakeFile("C:\\ro.bin", "ro", kFileAttributeReadOnly);
     os.MakeFile("C:\\hidden.bin", "h", kFileAttributeHidden);
-    EXPECT_EQ(kInvalidHandle, os.CreateFileForWriting("C:\\ro.bin"));
-    EXPECT_EQ(kInvalidHandle, os.CreateFileForWriting("C:\\hidden.bin"));
+    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting("C:\\ro.bin"));
+    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting("C:\\hidden.bin"));
     EXPECT_EQ("h", os.FileBytes("C:\\hidden.bin"));
 }
 

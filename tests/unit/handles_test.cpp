@@ -93,7 +93,7 @@ TEST_F(UniqueHandleTest, KeyAndFileOwnersCloseThroughThePlatform) {
     ASSERT_EQ(0, os.OpenRegistryKey(kHkeyLocalMachine, "SOFTWARE\\X", 0x20019, &key));
     { unique_hkey owner(os, key); }
     {
-        unique_hfile file(os, os.CreateFileForWriting("C:\\Temp\\f.bin"));
+        unique_hfile file(os, os.CreateNewFileForWriting("C:\\Temp\\f.bin"));
         EXPECT_TRUE(file);
     }
     { unique_hfile invalid(os, kInvalidHandle); }

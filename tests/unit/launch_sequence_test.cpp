@@ -300,8 +300,32 @@ TEST_P(NotAYesTest, OnThe20PathShowsTheRefusalAndRemovesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Answers, NotAYesTest, ::testing::Values(0, 1, 2, 3, 5));
 
+// A second copy started while the first runs ends at once: the mutex is
+// looked for in the global namespace, or in the session's where global
+// objects are refused. Where no mutex can be made at all, the copy runs.
+TEST_F(LaunchTest, ASecondCopyEndsAtOnceAndOneThatCannotTellRuns) {
+    InstallVersion20();
+    os.HoldMutexElsewhere("Global\\NU-BEN Setup");
+    RunLaunchSequence(g);
+    EXPECT_EQ((std::vector<std::string>{"CreateMutex Global\\NU-BEN Setup -> exists",
+                                        "CloseProcessHandle mutex Global\\NU-BEN Setup"}),
+              os.Events());
+    os.ClearEvents();
+    os.FailNext("CreateNamedMutex", "Global\\NU-BEN Setup", 2, kErrorAccessDenied);
+    os.HoldMutexElsewhere("Local\\NU-BEN Setup");
+    RunLaunchSequence(g);
+    EXPECT_TRUE(Trace().empty());
+    EXPECT_TRUE(os.Exists(kApp + "\\NuBen.exe"));
+    os.FailNext("CreateNamedMutex", "", 2);
+    os.QueueAnswers({kIdYes});
+    RunLaunchSequence(g);
+    EXPECT_EQ("Box 0x00040024", Trace().front());
+    EXPECT_FALSE(os.Exists(kApp + "\\NuBen.exe"));
+    EXPECT_EQ(1u, os.Starts().size());
+}
+
 TEST_F(LaunchTest, AFailedDeliveryEndsQuietly) {
-    os.FailNext("CreateFileForWriting");
+    os.FailNext("CreateNewFileForWriting");
     RunLaunchSequence(g);
     EXPECT_TRUE(Boxes().empty());
     EXPECT_TRUE(os.Starts().empty());

@@ -64,12 +64,14 @@ TEST_F(RunAndWaitTest, WithSomethingPendingRunsTheProgramInAJobFromItsStart) {
               os.Events());
 }
 
-// A process that cannot be let run would be waited for forever.
-TEST_F(RunAndWaitTest, AProgramThatCannotResumeIsNotWaitedFor) {
+// A process that cannot be let run would be waited for forever, and would
+// linger suspended for good: it is ended instead.
+TEST_F(RunAndWaitTest, AProgramThatCannotResumeIsEndedAndNotWaitedFor) {
     os.RegisterProgram(kUninstaller);
     os.FailNext("ResumeStartedThread");
     EXPECT_FALSE(RunAndWait(os, kUninstaller, kSwShowNormal, [] { return true; }));
     EXPECT_TRUE(os.EventsOf({"WaitInputIdle", "WaitEnd", "CountJob"}).empty());
+    EXPECT_EQ((std::vector<std::string>{"EndProcess #1"}), os.EventsOf({"EndProcess"}));
 }
 
 TEST_F(RunAndWaitTest, WhatTheProgramDoesBeforeItEndsIsDoneWhenItReturns) {

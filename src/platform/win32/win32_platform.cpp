@@ -85,6 +85,11 @@ LateImport g_CoTaskMemFree("ole32.dll", "CoTaskMemFree");
 // From Vista on; imported late so that older systems still start.
 LateImport g_SetFileInformationByHandle("kernel32.dll", "SetFileInformationByHandle");
 LateImport g_GetFinalPathNameByHandleA("kernel32.dll", "GetFinalPathNameByHandleA");
+LateImport g_InitializeProcThreadAttributeList("kernel32.dll", "InitializeProcThreadAttributeList");
+LateImport g_UpdateProcThreadAttribute("kernel32.dll", "UpdateProcThreadAttribute");
+LateImport g_DeleteProcThreadAttributeList("kernel32.dll", "DeleteProcThreadAttributeList");
+// Windows 11 and the updates of 10 from 2022 on; Wine 8 lacks it.
+LateImport g_GetTempPath2A("kernel32.dll", "GetTempPath2A");
 
 std::uint64_t FromFileTime(const FILETIME& ft) {
     return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
@@ -95,6 +100,47 @@ void ToFindEntry(const WIN32_FIND_DATAA& data, FindEntry* entry) {
     entry->attributes = data.dwFileAttributes;
     entry->lastWriteTime = FromFileTime(data.ftLastWriteTime);
 }
+
+// The one-attribute list that asks for System32 DLLs first, owned until the
+// process has been created. Looked up at run time: Vista has attribute lists.
+class MitigationAttribute {
+  public:
+    MitigationAttribute() = default;
+    MitigationAttribute(const MitigationAttribute&) = delete;
+    MitigationAttribute& operator=(const MitigationAttribute&) = delete;
+    ~MitigationAttribute() {
+        using DeleteFn = VOID(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST);
+        const auto deleteList = g_DeleteProcThreadAttributeList.Get<DeleteFn>();
+        if (built_ && deleteList != nullptr) deleteList(list());
+    }
+
+    bool Build() {
+        using InitializeFn = BOOL(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST, DWORD, DWORD, PSIZE_T);
+        using UpdateFn = BOOL(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST, DWORD, DWORD_PTR, PVOID,
+                                       SIZE_T, PVOID, PSIZE_T);
+        const auto initialize = g_InitializeProcThreadAttributeList.Get<InitializeFn>();
+        const auto update = g_UpdateProcThreadAttribute.Get<UpdateFn>();
+        if (initialize == nullptr || update == nullptr) return false;
+        SIZE_T size = 0;
+        initialize(nullptr, 1, 0, &size);  // fails by design, with the size it needs
+        if (size == 0 || size > sizeof storage_) return false;
+        if (!initialize(list(), 1, 0, &size)) return false;
+        built_ = true;
+        return update(list(), 0, PROC_THREAD_ATTRIBUTE_MITIGATION_POLICY, &policy_, sizeof policy_,
+                      nullptr, nullptr) != FALSE;
+    }
+
+    LPPROC_THREAD_ATTRIBUTE_LIST list() {
+        return reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_);
+    }
+
+  private:
+    // One attribute needs 48 bytes on 32-bit Windows; room to spare, no heap.
+    alignas(8) unsigned char storage_[128] = {};
+    // The attribute points at this value until the list is deleted.
+    DWORD64 policy_ = PROCESS_CREATION_MITIGATION_POLICY_IMAGE_LOAD_PREFER_SYSTEM32_ALWAYS_ON;
+    bool built_ = false;
+};
 
 }  // namespace
 
@@ -220,9 +266,9 @@ bool Win32Platform::RemoveEmptyDirectory(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != FALSE;
 }
 
-FileHandle Win32Platform::CreateFileForWriting(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+FileHandle Win32Platform::CreateNewFileForWriting(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return FromPointer(file);  // INVALID_HANDLE_VALUE is kInvalidHandle
 }
 
@@ -233,6 +279,21 @@ bool Win32Platform::WriteToFile(FileHandle file, const void* data, std::uint32_t
     DWORD count = 0;
     const BOOL ok = WriteFile(ToHandle(file), data, size, &count, nullptr);
     if (written) *written = count;
+    return ok != FALSE;
+}
+
+FileHandle Win32Platform::OpenFileToHold(const std::string& path) {
+    // Read sharing only: no writer, no rename, no delete while it is held.
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return FromPointer(file);  // INVALID_HANDLE_VALUE is kInvalidHandle
+}
+
+bool Win32Platform::ReadFromFile(FileHandle file, void* data, std::uint32_t size,
+                                 std::uint32_t* read) {
+    DWORD count = 0;
+    const BOOL ok = ReadFile(ToHandle(file), data, size, &count, nullptr);
+    *read = count;
     return ok != FALSE;
 }
 
@@ -297,7 +358,11 @@ bool Win32Platform::ChangeHeldAttributes(FileHandle file, std::uint32_t attribut
 std::string Win32Platform::TempFolderPath() {
     // Zero-filled, and read only up to the first NUL: a failed call leaves "".
     char buffer[MAX_PATH] = {};
-    if (GetTempPathA(MAX_PATH, buffer) == 0) return std::string();
+    using GetTempPath2Fn = DWORD(WINAPI*)(DWORD, LPSTR);
+    const auto getTempPath2 = g_GetTempPath2A.Get<GetTempPath2Fn>();
+    const DWORD length =
+        getTempPath2 != nullptr ? getTempPath2(MAX_PATH, buffer) : GetTempPathA(MAX_PATH, buffer);
+    if (length == 0) return std::string();
     return UpToNul(buffer, sizeof buffer);
 }
 
@@ -381,24 +446,40 @@ bool Win32Platform::StartProcess(const ProcessStart& request, StartedProcess* st
     // the line cut to its length modulo 65,536 instead, a different command.
     if (request.commandLine.size() >= kMaxCommandLine) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        started->error = ERROR_FILENAME_EXCED_RANGE;
         return false;
     }
     // CreateProcessA may write into its command line: hand it a private copy.
     std::vector<char> commandLine(request.commandLine.begin(), request.commandLine.end());
     commandLine.push_back('\0');
 
-    STARTUPINFOA startup;
+    STARTUPINFOEXA startup;
     std::memset(&startup, 0, sizeof startup);
-    startup.cb = request.startup.size;
-    startup.dwFlags = request.startup.flags;
-    startup.wShowWindow = request.startup.showWindow;
+    startup.StartupInfo.cb = request.startup.size;
+    startup.StartupInfo.dwFlags = request.startup.flags;
+    startup.StartupInfo.wShowWindow = request.startup.showWindow;
+    DWORD flags = request.creationFlags;
+    MitigationAttribute mitigation;
+    if (request.preferSystem32Dlls) {
+        if (!mitigation.Build()) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            started->error = ERROR_INVALID_PARAMETER;
+            return false;
+        }
+        startup.StartupInfo.cb = sizeof startup;
+        startup.lpAttributeList = mitigation.list();
+        flags |= EXTENDED_STARTUPINFO_PRESENT;
+    }
 
     PROCESS_INFORMATION info{};
     const BOOL ok =
         CreateProcessA(request.applicationName.empty() ? nullptr : request.applicationName.c_str(),
                        commandLine.data(), nullptr, nullptr, request.inheritHandles ? TRUE : FALSE,
-                       request.creationFlags, nullptr, nullptr, &startup, &info);
-    if (!ok) return false;
+                       flags, nullptr, nullptr, &startup.StartupInfo, &info);
+    if (!ok) {
+        started->error = GetLastError();
+        return false;
+    }
     started->process = FromPointer(info.hProcess);
     started->thread = FromPointer(info.hThread);
     return true;
@@ -415,6 +496,16 @@ std::uint32_t Win32Platform::WaitUntilSignalled(ProcessHandle handle, std::uint3
 
 bool Win32Platform::CloseProcessHandle(ProcessHandle handle) {
     return CloseHandle(ToHandle(handle)) != FALSE;
+}
+
+bool Win32Platform::EndStartedProcess(ProcessHandle process) {
+    return TerminateProcess(ToHandle(process), 1) != FALSE;
+}
+
+ProcessHandle Win32Platform::CreateNamedMutex(const std::string& name, bool* alreadyExisted) {
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    *alreadyExisted = mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+    return FromPointer(mutex);
 }
 
 ProcessHandle Win32Platform::NewJob() {

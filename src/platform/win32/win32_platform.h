@@ -32,9 +32,12 @@ class Win32Platform final : public Platform {
     bool CloseFind(FindHandle find) override;
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyDirectory(const std::string& path) override;
-    FileHandle CreateFileForWriting(const std::string& path) override;
+    FileHandle CreateNewFileForWriting(const std::string& path) override;
     bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
                      std::uint32_t* written) override;
+    FileHandle OpenFileToHold(const std::string& path) override;
+    bool ReadFromFile(FileHandle file, void* data, std::uint32_t size,
+                      std::uint32_t* read) override;
     bool CloseFile(FileHandle file) override;
     FileHandle OpenFolderToHold(const std::string& path) override;
     std::uint32_t HeldAttributesOf(FileHandle file) override;
@@ -60,6 +63,8 @@ class Win32Platform final : public Platform {
     std::uint32_t WaitUntilInputIdle(ProcessHandle process, std::uint32_t timeoutMs) override;
     std::uint32_t WaitUntilSignalled(ProcessHandle handle, std::uint32_t timeoutMs) override;
     bool CloseProcessHandle(ProcessHandle handle) override;
+    bool EndStartedProcess(ProcessHandle process) override;
+    ProcessHandle CreateNamedMutex(const std::string& name, bool* alreadyExisted) override;
     ProcessHandle NewJob() override;
     bool PutProcessInJob(ProcessHandle job, ProcessHandle process) override;
     bool ResumeStartedThread(ProcessHandle thread) override;
