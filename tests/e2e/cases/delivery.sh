@@ -122,9 +122,12 @@ case_two_copies() {
     case_begin two-copies
     install_v20
     run_setup "$SETUP_EXE" yes,yes 2
-    echo "    $(box_count) boxes, $(installer_starts) installer starts"
+    echo "    question boxes: $(box_count), installer starts: $(installer_starts)"
     check_box_count 1
     check_box 1 "$TEXT_V20_QUESTION" 6,7 question "$STYLE_QUESTION"
+    local first_end
+    first_end="$(log_of boxbot.log | sed -n 's/^exit .* t=\([0-9]*\).*/\1/p' | sort -n | head -1)"
+    check "one copy ended at once, before the other asked" test "${first_end:-0}" -lt "$(box_field 1 t)"
     check_removed "entries removed" "$(mapfile -t p < <(V20_REMOVED_PATHS); entries_under "${p[@]}")"
     check_delivered
     case_end
