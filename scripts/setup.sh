@@ -9,10 +9,9 @@
 #    Nanum fonts (Hangul), locales, cmake, g++, googletest, clang (fuzzing),
 #    clang-format (the formatting check), python3 (the build page-aligns the
 #    payload's section), osslsigncode and openssl (signing, and the signing
-#    check's throwaway certificate and time-stamp authority), softhsm2,
-#    the OpenSSL PKCS#11 engine and opensc's pkcs11-tool (the signing
-#    check's key in a token), and nsis (the end-to-end cases' third-party
-#    beta and installer).
+#    check's throwaway certificate and time-stamp authority), softhsm2 and
+#    the OpenSSL PKCS#11 engine (the signing check's key in a token), and
+#    nsis (the end-to-end cases' third-party beta and installer).
 #  - The ko_KR.UTF-8 locale (Wine then uses code page 949).
 #  - 32-bit programs: if this kernel cannot run i386 ELF itself (no
 #    IA32 emulation), qemu-i386 from Debian trixie's qemu-user (bookworm's
@@ -20,7 +19,6 @@
 #    registered with binfmt_misc (flags F and P), replacing any other
 #    registration for i386 ELF. The trixie source is pinned to priority
 #    100, so nothing else is ever upgraded from it.
-#
 #
 # A mirror in mid-sync fails an index now and then: a failed apt-get update
 # is tried once more after a pause, then setup goes on and the install
@@ -57,7 +55,7 @@ PACKAGES=(
     libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386 libfontconfig1:i386
     fonts-nanum x11-apps imagemagick locales cmake g++ googletest
     clang libclang-rt-14-dev clang-format python3 osslsigncode openssl nsis
-    softhsm2 libengine-pkcs11-openssl opensc
+    softhsm2 libengine-pkcs11-openssl
 )
 # The main archive of this release, preferred when the architectures'
 # versions disagree.
