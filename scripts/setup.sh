@@ -9,8 +9,9 @@
 #    Nanum fonts (Hangul), locales, cmake, g++, googletest, clang (fuzzing),
 #    clang-format (the formatting check), python3 (the build page-aligns the
 #    payload's section), osslsigncode and openssl (signing, and the signing
-#    check's throwaway certificate), and nsis (the end-to-end cases'
-#    third-party beta and installer).
+#    check's throwaway certificate and time-stamp authority), softhsm2 and
+#    the OpenSSL PKCS#11 engine (the signing check's key in a token), and
+#    nsis (the end-to-end cases' third-party beta and installer).
 #  - The ko_KR.UTF-8 locale (Wine then uses code page 949).
 #  - 32-bit programs: if this kernel cannot run i386 ELF itself (no
 #    IA32 emulation), qemu-i386 from Debian trixie's qemu-user (bookworm's
@@ -19,11 +20,21 @@
 #    registration for i386 ELF. The trixie source is pinned to priority
 #    100, so nothing else is ever upgraded from it.
 #
-# Prints one line saying what it did.
+# A mirror in mid-sync fails an index now and then: a failed apt-get update
+# is tried once more after a pause, then setup goes on and the install
+# decides. An install refused because the i386 and amd64 versions differ
+# (security archive ahead of the main one) is tried once more with the main
+# archive preferred. Packages that still cannot be installed end setup
+# with a last line naming them and apt's reason.
+#
+# Prints one line saying what it did. NUBEN_SETUP_PACKAGES_ONLY=1 (for its
+# own check, with stand-ins for apt-get and dpkg) skips the root check and
+# stops after the packages.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
+packages_only="${NUBEN_SETUP_PACKAGES_ONLY:-}"
 
-if [ "$(id -u)" -ne 0 ]; then
+if [ -z "$packages_only" ] && [ "$(id -u)" -ne 0 ]; then
     echo "setup.sh: run as root" >&2
     exit 1
 fi
@@ -44,9 +55,39 @@ PACKAGES=(
     libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386 libfontconfig1:i386
     fonts-nanum x11-apps imagemagick locales cmake g++ googletest
     clang libclang-rt-14-dev clang-format python3 osslsigncode openssl nsis
+    softhsm2 libengine-pkcs11-openssl
 )
+# The main archive of this release, preferred when the architectures'
+# versions disagree.
+codename="$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")" || codename=""
+apt_log="$(mktemp)"
+trap 'rm -f "$apt_log"' EXIT
 
 done_steps=()
+
+apt_update() {
+    local try
+    for try in 1 2; do
+        apt-get update -qq >"$apt_log" 2>&1 && return 0
+        [ "$try" -eq 2 ] || sleep 15
+    done
+    echo "setup.sh: apt-get update failed, going on with the package lists there are:" >&2
+    grep -E '^(E|W):' "$apt_log" | head -3 >&2 || true
+}
+
+# apt_install PACKAGE...: ends setup when they cannot be installed.
+apt_install() {
+    apt-get install -y -qq --no-install-recommends "$@" >/dev/null 2>"$apt_log" && return 0
+    if [ -n "$codename" ] && grep -qiE 'held broken packages|unmet dependencies' "$apt_log"; then
+        echo "setup.sh: install refused, trying again with $codename's main archive preferred" >&2
+        apt-get install -y -qq --no-install-recommends -t "$codename" "$@" >/dev/null 2>"$apt_log" && return 0
+    fi
+    cat "$apt_log" >&2
+    local reason
+    reason="$(grep -E '^E:' "$apt_log" | tail -1 | sed 's/^E: *//')"
+    echo "setup.sh: could not install $*: ${reason:-apt-get install failed}" >&2
+    exit 1
+}
 
 # --- Packages.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -59,9 +100,22 @@ for pkg in "${PACKAGES[@]}"; do
     [ "$status" = installed ] || missing+=("$pkg")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    apt_update
+    apt_install "${missing[@]}"
     done_steps+=("installed ${#missing[@]} packages")
+fi
+
+report() {
+    if [ ${#done_steps[@]} -eq 0 ]; then
+        echo "setup.sh: everything present, nothing to do"
+    else
+        summary="$(printf '%s; ' "${done_steps[@]}")"
+        echo "setup.sh: ${summary%; }${native:+ (native i386: $native)}"
+    fi
+}
+if [ -n "$packages_only" ]; then
+    report
+    exit 0
 fi
 
 # --- Locale.
@@ -136,7 +190,7 @@ SOURCES
         printf 'Package: *\nPin: release n=trixie\nPin-Priority: 100\n' \
             >/etc/apt/preferences.d/nuben-trixie
     fi
-    trixie_available || apt-get update -qq
+    trixie_available || apt_update
     local tmp deb
     tmp="$(mktemp -d)"
     (cd "$tmp" && apt-get download -qq -o APT::Sandbox::User=root qemu-user/trixie >/dev/null)
@@ -181,9 +235,4 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     exit 1
 fi
 
-if [ ${#done_steps[@]} -eq 0 ]; then
-    echo "setup.sh: everything present, nothing to do"
-else
-    summary="$(printf '%s; ' "${done_steps[@]}")"
-    echo "setup.sh: ${summary%; }${native:+ (native i386: $native)}"
-fi
+report

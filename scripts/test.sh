@@ -87,7 +87,7 @@ echo "== win32 build"
 if bash scripts/build.sh win32 >"$logs/win32-build.log" 2>&1; then
     run_wine_gtest "contract-wine" build/win32/tests/contract/contract_tests.exe
 
-    echo "== release (size ceiling, imports, manifest, reproducible build and signature)"
+    echo "== release (size ceiling, imports, manifest, reproducible build and signature, setup on a mirror mid-sync)"
     ctest --test-dir build/win32 -L release --output-on-failure >"$logs/release.log" 2>&1
     grep -E 'bytes|imports|manifest|identical|differ|verif|Passed|Failed' "$logs/release.log" | head -12
     line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$logs/release.log" | tail -1)

@@ -187,8 +187,8 @@ def main(raw, size_md, elapsed, reps, slow_reps, huge_reps, keys):
     w("Memory, more: Wine's loader adds %s of private memory when it maps the 256 MiB bootstrapper as an "
       "image (1 MiB: %s) before any of our code runs. Peak anonymous memory of whole Wine processes, "
       "seen from Linux (includes Wine%s): do-nothing exe %s, NuBenSetup 1 MiB %s, NuBenSetup 256 MiB %s." % (
-          " and the emulator" if loader else "",
           cell("memory.mapimage.256m", "added_kb", "KiB"), cell("memory.mapimage.1m", "added_kb", "KiB"),
+          " and the emulator" if loader else "",
           cell("memory.process.bench_noop", "peak_anon_kb", "KiB"),
           cell("memory.process.NuBenSetup_1m", "peak_anon_kb", "KiB"),
           cell("memory.process.NuBenSetup_256m", "peak_anon_kb", "KiB")))
