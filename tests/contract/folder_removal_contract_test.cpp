@@ -4,7 +4,10 @@
 // Roots are only ever checked, never handed to a removal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "contract_env.h"
 #include "u_Global/folder_guard.h"
@@ -94,6 +97,23 @@ TEST_F(FolderRemovalContract, TheScratchTreeItselfMayBeRemoved) {
     ExpectNoHandleLeak guard(env_);
     EXPECT_EQ(FolderRefusal::kAllowed, CheckRemovableFolder(os_, dir_ + "app", &normalised))
         << env_.name();
+}
+
+// The user's own Downloads and Pictures are among the known folders, by
+// their paths below the profile; folders without a path are left out.
+TEST_F(FolderRemovalContract, TheKnownFoldersIncludeTheUsersDownloadsAndPictures) {
+    std::vector<std::string> paths;
+    {
+        ExpectNoHandleLeak guard(env_);
+        ASSERT_TRUE(os_.KnownFolderPaths(&paths)) << env_.name();
+    }
+    const std::string profile = WithTrailingBackslash(os_, os_.SpecialFolderPath(kCsidlProfile));
+    for (const char* name : {"Downloads", "Pictures"}) {
+        EXPECT_NE(paths.end(), std::find(paths.begin(), paths.end(), profile + name))
+            << profile << name << " on " << env_.name();
+    }
+    EXPECT_EQ(paths.end(), std::find(paths.begin(), paths.end(), std::string()));
+    std::printf("%s: %zu known folders with a path\n", env_.name(), paths.size());
 }
 
 TEST_F(FolderRemovalContract, ExistingFilesAreFilesAndFoldersAreNot) {

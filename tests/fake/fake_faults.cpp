@@ -65,7 +65,8 @@ std::vector<OddData> FakePlatform::OddDataFor(const std::string& operation) {
     if (operation == "ClassNameOf" || operation == "WindowTextOf") {
         return {O::kEmpty, O::kOneByte, O::kNoNul, O::kHuge, O::kGarbage};
     }
-    if (operation == "TempFolderPath" || operation == "SpecialFolderPath") {
+    if (operation == "TempFolderPath" || operation == "SpecialFolderPath" ||
+        operation == "KnownFolderPaths") {
         return {O::kOneByte, O::kNoNul, O::kHuge, O::kGarbage, O::kTraversal};
     }
     if (operation == "FindResourceIn") return {O::kGarbage};

@@ -1147,6 +1147,17 @@ std::string FakePlatform::SpecialFolderPath(int csidl) {
     return CorruptPath(plan, it->second);
 }
 
+bool FakePlatform::KnownFolderPaths(std::vector<std::string>* paths) {
+    const CallPlan plan = Enter("KnownFolderPaths", "");
+    paths->clear();
+    if (plan.fail || !knownFolderManager_ || Injected("KnownFolderPaths", "")) return false;
+    for (const std::string& path : knownFolders_) {
+        if (!path.empty()) paths->push_back(CorruptPath(plan, path));
+    }
+    MarkAnswered(plan);
+    return true;
+}
+
 // =============================================================== resources
 
 void FakePlatform::AddResource(ModuleHandle module, const std::string& type,

@@ -150,6 +150,13 @@ class FakePlatform : public Platform {
 
     // --- Shell, system.
     void SetSpecialFolder(int csidl, const std::string& path);
+    // The known-folder manager's folders, one path per id ("" for an id without
+    // a path, such as a virtual folder). Until this is called the manager
+    // cannot be had, as before Vista.
+    void SetKnownFolders(const std::vector<std::string>& paths) {
+        knownFolders_ = paths;
+        knownFolderManager_ = true;
+    }
     void SetTempPath(const std::string& path) { tempPath_ = path; }
     // 949 (Korean), 932 (Japanese) or 1252 (no lead bytes). Also sets
     // SM_DBCSENABLED to match; set it before adding names with double-byte text.
@@ -279,6 +286,7 @@ class FakePlatform : public Platform {
     bool ConvertsToLocalDosTime(std::uint64_t fileTime) override;
 
     std::string SpecialFolderPath(int csidl) override;
+    bool KnownFolderPaths(std::vector<std::string>* paths) override;
 
     ModuleHandle OwnModule() override;
     ResourceInfo FindResourceIn(ModuleHandle module, const std::string& name,
@@ -470,6 +478,8 @@ class FakePlatform : public Platform {
     std::string cwd_ = "C:\\";
     std::string tempPath_ = "C:\\Temp\\";
     std::map<int, std::string> specialFolders_;
+    std::vector<std::string> knownFolders_;
+    bool knownFolderManager_ = false;
     std::map<int, std::shared_ptr<FsNode>> holds_;
     int nextHold_ = 1;
     std::int64_t shortWrite_ = -1;
