@@ -156,6 +156,57 @@ TEST_F(FolderRemovalTest, WellKnownFoldersAndEveryFolderAboveThemAreRefused) {
     }
 }
 
+// Every known folder (without their manager, the data folders that have a
+// CSIDL), the temp folder, and anything inside the Windows folder; a folder
+// below a known one is the user's to name.
+TEST_F(FolderRemovalTest, KnownFoldersTheTempFolderAndTheInsideOfWindowsAreRefused) {
+    const std::string pictures = kDocuments + "\\My Pictures";
+    const std::string downloads = kProfile + "\\Downloads";
+    const std::string publicMusic = kAllUsers + "\\Documents\\My Music";
+    const struct {
+        const char* row;
+        std::string path;
+        bool managerFails;
+        FolderRefusal verdict;
+    } rows[] = {
+        {"Pictures", pictures, false, FolderRefusal::kProtectedFolder},
+        {"Downloads", downloads + "\\", false, FolderRefusal::kProtectedFolder},
+        {"public Music", AsciiUpper(publicMusic), false, FolderRefusal::kProtectedFolder},
+        {"Pictures, no manager", pictures, true, FolderRefusal::kProtectedFolder},
+        {"temp", kTemp, false, FolderRefusal::kProtectedFolder},
+        {"inside Windows", kWindows + "\\Fonts", false, FolderRefusal::kProtectedFolder},
+        {"inside system", kSystem + "\\drivers\\etc", false, FolderRefusal::kProtectedFolder},
+        {"stream suffix", kDocumentsAndSettings + "::$INDEX_ALLOCATION", false,
+         FolderRefusal::kStreamSuffix},
+        {"below Downloads", downloads + "\\누벤", false, FolderRefusal::kAllowed},
+        {"below Downloads, no manager", downloads + "\\누벤", true, FolderRefusal::kAllowed},
+    };
+    for (const auto& row : rows) {
+        fake::FakePlatform machine;
+        FurnishTypicalMachine(machine);
+        machine.SetSpecialFolder(kCsidlMyPictures, pictures);
+        machine.SetKnownFolders({kDesktop, "", pictures, downloads, publicMusic});
+        if (row.managerFails) machine.FailNext("KnownFolderPaths", "", -1);
+        for (const std::string& folder : {pictures, downloads, publicMusic, kTemp,
+                                          kWindows + "\\Fonts", kSystem + "\\drivers\\etc"}) {
+            machine.MakeFile(WithTrailingBackslash(machine, folder) + "own.dat", "the user's own");
+        }
+        machine.MakeFile(downloads + "\\누벤\\app.exe", "exe");
+        std::string normalised;
+        EXPECT_EQ(row.verdict, CheckRemovableFolder(machine, row.path, &normalised)) << row.row;
+        const std::string before = machine.FileSnapshot();
+        DeleteFolderContents(machine, row.path);
+        RemoveFolder(machine, row.path);
+        if (row.verdict == FolderRefusal::kAllowed) {
+            EXPECT_FALSE(machine.Exists(row.path)) << row.row;
+            EXPECT_TRUE(machine.Exists(downloads + "\\own.dat")) << row.row;
+        } else {
+            EXPECT_EQ(before, machine.FileSnapshot()) << row.row;
+        }
+        EXPECT_EQ(0u, machine.OpenHandleCount()) << row.row;
+    }
+}
+
 TEST_F(FolderRemovalTest, AnEmptyWellKnownFolderIsNotRemovedEither) {
     os.RemoveFile(kDocuments + "\\keep.txt");
     RemoveFolder(os, kDocuments);

@@ -140,8 +140,11 @@ TEST_F(RemoveVersion20Test, AnInstallPathNamingARootOrAWellKnownFolderDeletesNot
     os.RemoveFile(kShortcut);
     os.RemoveFile(kGroup + "\\누벤.lnk");
     os.RemoveEmptyDirectory(kGroup);
-    for (const std::string& path : {std::string("C:\\"), std::string("C:\\."), kWindows,
-                                    kProgramFiles, kDesktop + "\\..", std::string("C:")}) {
+    os.MakeFile(kTemp + "other.tmp", "another program's");
+    os.MakeFile(kSystem + "\\drivers\\disk.sys", "driver");
+    for (const std::string& path :
+         {std::string("C:\\"), std::string("C:\\."), kWindows, kProgramFiles, kDesktop + "\\..",
+          std::string("C:"), kTemp, kSystem + "\\drivers"}) {
         os.SetText(kHkeyLocalMachine, kProductKey, "InstallPath", path);
         const std::string before = os.FileSnapshot();
         RemoveVersion20(g);
