@@ -65,6 +65,18 @@ std::vector<std::string> WellKnownFolders() {
 }
 
 void MachineTest::TearDown() {
+    // A path whose last element is only dots and blanks is an alias of
+    // another folder (a parent, or the folder itself): nothing may act on
+    // one. Normalising one is how it is read, so that call alone may name it.
+    for (const fake::CallRecord& call : os.Calls()) {
+        if (call.operation == "FullPathOf") continue;
+        std::string path = call.subject;
+        while (!path.empty() && path.back() == '\\') path.pop_back();
+        const std::string last = path.substr(path.find_last_of('\\') + 1);
+        EXPECT_FALSE(!last.empty() && last.find_first_not_of(". ") == std::string::npos &&
+                     path.find('\\') != std::string::npos)
+            << "#" << call.number << " " << call.operation << " " << call.subject;
+    }
     if (HasFailure()) std::cerr << os.Dump();
 }
 
