@@ -138,6 +138,13 @@ class Platform {
     virtual FileHandle OpenFolderToHold(const std::string& path) = 0;
     // GetFileInformationByHandle's dwFileAttributes; kInvalidFileAttributes on failure.
     virtual std::uint32_t HeldAttributesOf(FileHandle file) = 0;
+    // GetFinalPathNameByHandleA(file, MAX_PATH buffer, FILE_NAME_NORMALIZED |
+    // VOLUME_NAME_DOS), looked up at run time, with its "\\?\" prefix dropped
+    // ("\\?\UNC\" gives "\\"): where what the handle holds really is, long
+    // names in their stored case, whatever spelling or link led to it. false
+    // where the system lacks the call (before Vista); otherwise true, with *path
+    // "" when the call failed or the path does not fit.
+    virtual bool FinalPathOfHeld(FileHandle file, std::string* path) = 0;
     // CreateFileA(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE, every
     // FILE_SHARE_*, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS |
     // FILE_FLAG_OPEN_REPARSE_POINT, NULL): the entry itself, a link not followed (Wine 8

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "contract_env.h"
+#include "u_Global/u_Global.h"
 
 namespace nuben::contract {
 namespace {
@@ -92,6 +93,13 @@ TEST_F(FileSemanticsContract, AHeldFolderStaysWhereItIsWhileItsEntriesGo) {
     ASSERT_NE(kInvalidHandle, held) << env_.name();
     EXPECT_EQ(kFileAttributeDirectory,
               os_.HeldAttributesOf(held) & (kFileAttributeDirectory | kFileAttributeReparsePoint));
+    // Whatever spelling opened it, the handle tells where the folder really is.
+    const FileHandle spelled = os_.OpenFolderToHold(AsciiUpper(dir_) + "HELD\\SUB\\..");
+    ASSERT_NE(kInvalidHandle, spelled) << env_.name();
+    std::string final;
+    EXPECT_TRUE(os_.FinalPathOfHeld(spelled, &final)) << "every system since Vista has it";
+    EXPECT_EQ(os_.FullPathOf(dir_ + "held"), final);
+    EXPECT_TRUE(os_.CloseFile(spelled));
     FindEntry entry;
     const FindHandle find = os_.FindFirstEntry(dir_ + "held\\*.*", &entry);
     EXPECT_NE(kInvalidHandle, find) << "listed while held";

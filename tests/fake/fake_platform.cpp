@@ -1088,6 +1088,18 @@ std::uint32_t FakePlatform::HeldAttributesOf(FileHandle file) {
     return plan.odd ? attributes ^ kFileAttributeDirectory : attributes;
 }
 
+bool FakePlatform::FinalPathOfHeld(FileHandle file, std::string* path) {
+    if (!finalPathCall_) return false;
+    Handle* handle = HandleOf(file, kFile);
+    const CallPlan plan = Enter("FinalPathOfHeld", handle == nullptr ? Hex(file) : handle->path);
+    path->clear();
+    if (plan.fail || handle == nullptr || Injected("FinalPathOfHeld", handle->path)) return true;
+    MarkAnswered(plan);
+    // Where the entry is now, in its stored case: moves since the open included.
+    *path = CorruptPath(plan, NodePath(*handle->file));
+    return true;
+}
+
 FileHandle FakePlatform::OpenEntryToChange(const std::string& path) {
     return OpenEntryItself("OpenEntryToChange", "OpenToChange", path, false);
 }

@@ -163,6 +163,8 @@ class FakePlatform : public Platform {
     void SetCodePage(int codePage);
     void SetDbcsEnabled(bool on) { dbcsEnabled_ = on; }
     void SetWindowsNt(bool on) { windowsNt_ = on; }
+    // A system without GetFinalPathNameByHandleA (before Vista).
+    void LackFinalPathCall(bool on) { finalPathCall_ = !on; }
 
     // --- Resources.
     void AddResource(ModuleHandle module, const std::string& type, const std::string& name,
@@ -278,6 +280,7 @@ class FakePlatform : public Platform {
     bool CloseFile(FileHandle file) override;
     FileHandle OpenFolderToHold(const std::string& path) override;
     std::uint32_t HeldAttributesOf(FileHandle file) override;
+    bool FinalPathOfHeld(FileHandle file, std::string* path) override;
     FileHandle OpenEntryToChange(const std::string& path) override;
     bool ChangeHeldAttributes(FileHandle file, std::uint32_t attributes) override;
     std::string TempFolderPath() override;
@@ -468,6 +471,7 @@ class FakePlatform : public Platform {
     int codePage_ = 949;
     bool dbcsEnabled_ = true;
     bool windowsNt_ = true;
+    bool finalPathCall_ = true;
     bool lengthInCharacters_ = true;
     std::int64_t biasMinutes_ = 0;
 

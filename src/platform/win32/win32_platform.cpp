@@ -87,6 +87,7 @@ LateImport g_CoUninitialize("ole32.dll", "CoUninitialize");
 LateImport g_CoCreateInstance("ole32.dll", "CoCreateInstance");
 // From Vista on; imported late so that older systems still start.
 LateImport g_SetFileInformationByHandle("kernel32.dll", "SetFileInformationByHandle");
+LateImport g_GetFinalPathNameByHandleA("kernel32.dll", "GetFinalPathNameByHandleA");
 
 std::uint64_t FromFileTime(const FILETIME& ft) {
     return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
@@ -255,6 +256,27 @@ std::uint32_t Win32Platform::HeldAttributesOf(FileHandle file) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(ToHandle(file), &info)) return INVALID_FILE_ATTRIBUTES;
     return info.dwFileAttributes;
+}
+
+bool Win32Platform::FinalPathOfHeld(FileHandle file, std::string* path) {
+    using GetFinalPathNameByHandleFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+    const auto getFinalPath = g_GetFinalPathNameByHandleA.Get<GetFinalPathNameByHandleFn>();
+    if (getFinalPath == nullptr) return false;
+    path->clear();
+    char buffer[MAX_PATH] = {};
+    const DWORD length =
+        getFinalPath(ToHandle(file), buffer, MAX_PATH, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    // 0 is failure; MAX_PATH or more is the size that would have been needed.
+    if (length == 0 || length >= MAX_PATH) return true;
+    const std::string final(buffer, length);
+    if (final.rfind("\\\\?\\UNC\\", 0) == 0) {
+        *path = "\\" + final.substr(7);
+    } else if (final.rfind("\\\\?\\", 0) == 0) {
+        *path = final.substr(4);
+    } else {
+        *path = final;
+    }
+    return true;
 }
 
 FileHandle Win32Platform::OpenEntryToChange(const std::string& path) {

@@ -38,6 +38,7 @@ class Win32Platform final : public Platform {
     bool CloseFile(FileHandle file) override;
     FileHandle OpenFolderToHold(const std::string& path) override;
     std::uint32_t HeldAttributesOf(FileHandle file) override;
+    bool FinalPathOfHeld(FileHandle file, std::string* path) override;
     FileHandle OpenEntryToChange(const std::string& path) override;
     bool ChangeHeldAttributes(FileHandle file, std::uint32_t attributes) override;
     std::string TempFolderPath() override;
