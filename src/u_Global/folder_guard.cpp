@@ -6,6 +6,7 @@
 #include <array>
 #include <vector>
 
+#include "platform/handles.h"
 #include "u_Global/u_Global.h"
 
 namespace nuben {
@@ -114,10 +115,21 @@ void AddProtected(Platform& os, const std::string& path, bool wholeTree,
     }
 }
 
+// Where the folder at `path` really is: its final path with a trailing
+// backslash, or "" when it cannot be held or told.
+std::string FinalPathOf(Platform& os, const std::string& path) {
+    const std::string folder = WithTrailingBackslash(os, path);
+    const unique_hfile held(os, os.OpenFolderToHold(folder.substr(0, folder.size() - 1)));
+    std::string final;
+    if (!held || !os.FinalPathOfHeld(held.get(), &final) || final.empty()) return std::string();
+    return WithTrailingBackslash(os, final);
+}
+
 // The folders never to be emptied or removed, nor any folder above them
 // (nor, for the system's own, any inside them). Empty when one of the core
-// ones yields no path.
-std::vector<ProtectedFolder> ProtectedFolders(Platform& os) {
+// ones yields no path. With `finalPaths`, each also by where it really is,
+// so that a folder held through another name still meets it.
+std::vector<ProtectedFolder> ProtectedFolders(Platform& os, bool finalPaths) {
     std::vector<ProtectedFolder> folders;
     for (const ProtectedCsidl& known : kProtectedCsidls) {
         const std::string path = os.SpecialFolderPath(known.csidl);
@@ -137,6 +149,12 @@ std::vector<ProtectedFolder> ProtectedFolders(Platform& os) {
     for (const std::string& path : knownFolders) {
         if (!path.empty()) AddProtected(os, path, false, &folders);
     }
+    if (finalPaths) {
+        for (std::size_t i = 0, named = folders.size(); i < named; ++i) {
+            const std::string final = FinalPathOf(os, folders[i].path);
+            if (!final.empty()) folders.push_back({final, folders[i].wholeTree});
+        }
+    }
     return folders;
 }
 
@@ -148,7 +166,8 @@ bool IsDriveAbsolute(const std::string& path) {
            (path[2] == '\\' || path[2] == '/');
 }
 
-FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path, std::string* normalised) {
+FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path, std::string* normalised,
+                                   FileHandle held) {
     if (path.find(':') == std::string::npos) return FolderRefusal::kNoColon;
     // "C:foo" and "C:" name a place relative to the drive's current folder,
     // and "\\?\" or "\\.\" paths bypass normalisation: never guess.
@@ -165,12 +184,27 @@ FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path, std::s
     if (folder.size() <= 3) return FolderRefusal::kDriveRoot;
     if (HasShortNameAlias(folder)) return FolderRefusal::kShortNameAlias;
     if (ReachedThroughLink(os, folder)) return FolderRefusal::kReachedThroughLink;
-    const std::vector<ProtectedFolder> protectedFolders = ProtectedFolders(os);
+    // Judged by its spelling and, where the system can tell, by where the held
+    // folder really is: an alias (Sysnative, another drive letter for the same
+    // folder) then meets the protected folder it names.
+    std::vector<std::string> judged = {folder};
+    std::string final;
+    if (held != kInvalidHandle && os.FinalPathOfHeld(held, &final)) {
+        if (final.empty()) return FolderRefusal::kUnresolvable;
+        if (!IsDriveAbsolute(final) || final.find(':', 2) != std::string::npos) {
+            return FolderRefusal::kNotDriveAbsolute;
+        }
+        judged.push_back(WithTrailingBackslash(os, final));
+        if (judged.back().size() <= 3) return FolderRefusal::kDriveRoot;
+    }
+    const std::vector<ProtectedFolder> protectedFolders = ProtectedFolders(os, judged.size() > 1);
     if (protectedFolders.empty()) return FolderRefusal::kCoreFolderUnknown;
-    for (const ProtectedFolder& keep : protectedFolders) {
-        if (ContainsOrEquals(os, folder, keep.path) ||
-            (keep.wholeTree && ContainsOrEquals(os, keep.path, folder))) {
-            return FolderRefusal::kProtectedFolder;
+    for (const std::string& candidate : judged) {
+        for (const ProtectedFolder& keep : protectedFolders) {
+            if (ContainsOrEquals(os, candidate, keep.path) ||
+                (keep.wholeTree && ContainsOrEquals(os, keep.path, candidate))) {
+                return FolderRefusal::kProtectedFolder;
+            }
         }
     }
     *normalised = folder;

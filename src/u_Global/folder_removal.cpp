@@ -96,7 +96,7 @@ unique_hfile HoldRemovableFolder(Platform& os, const std::string& path, std::str
     const std::string expected = WithTrailingBackslash(os, full);
     unique_hfile held = HoldPlainFolder(
         os, expected.size() > 3 ? expected.substr(0, expected.size() - 1) : expected);
-    if (!held || CheckRemovableFolder(os, path, folder) != FolderRefusal::kAllowed ||
+    if (!held || CheckRemovableFolder(os, path, folder, held.get()) != FolderRefusal::kAllowed ||
         *folder != expected) {
         return unique_hfile();
     }

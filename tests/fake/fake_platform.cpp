@@ -771,6 +771,12 @@ void FakePlatform::MakeFolderLink(const std::string& linkPath, const std::string
     node->linkTarget = Normalise(target);
 }
 
+void FakePlatform::MakeAlias(const std::string& aliasPath, const std::string& target) {
+    const auto node = NodeAt(target, true);
+    const Located at = Locate(aliasPath, false);
+    if (node && at.parent && !at.node) at.parent->children[Fold(at.name)] = node;
+}
+
 void FakePlatform::SetLastWriteTime(const std::string& path, std::uint64_t fileTime) {
     if (auto node = NodeAt(path, false)) node->lastWrite = fileTime;
 }

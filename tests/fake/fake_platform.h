@@ -123,6 +123,10 @@ class FakePlatform : public Platform {
                   std::uint32_t attributes = 0);
     // A folder link (junction) at `linkPath` whose contents are those of `target`.
     void MakeFolderLink(const std::string& linkPath, const std::string& target);
+    // Another name for the existing `target` that is no link (file-system
+    // redirection such as Sysnative, a second drive letter): the entry opened
+    // through it is `target` itself, and so is its final path.
+    void MakeAlias(const std::string& aliasPath, const std::string& target);
     void SetLastWriteTime(const std::string& path, std::uint64_t fileTime);
     bool Exists(const std::string& path) const;
     bool IsFolder(const std::string& path) const;

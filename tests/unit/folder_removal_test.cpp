@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "machine.h"
+#include "platform/handles.h"
 #include "u_Global/folder_guard.h"
 
 namespace nuben::test {
@@ -157,43 +158,56 @@ TEST_F(FolderRemovalTest, WellKnownFoldersAndEveryFolderAboveThemAreRefused) {
 }
 
 // Every known folder (without their manager, the data folders that have a
-// CSIDL), the temp folder, and anything inside the Windows folder; a folder
-// below a known one is the user's to name.
+// CSIDL), the temp folder, and anything inside the Windows folder, judged
+// also by where the held folder really is; a folder below a known one is
+// the user's to name.
 TEST_F(FolderRemovalTest, KnownFoldersTheTempFolderAndTheInsideOfWindowsAreRefused) {
     const std::string pictures = kDocuments + "\\My Pictures";
     const std::string downloads = kProfile + "\\Downloads";
     const std::string publicMusic = kAllUsers + "\\Documents\\My Music";
+    const std::string sysnative = kWork + "\\Sysnative";  // an alias of the system folder
+    enum System { kVista, kNoManager, kNoFinalPathCall };
     const struct {
         const char* row;
         std::string path;
-        bool managerFails;
+        System system;
         FolderRefusal verdict;
     } rows[] = {
-        {"Pictures", pictures, false, FolderRefusal::kProtectedFolder},
-        {"Downloads", downloads + "\\", false, FolderRefusal::kProtectedFolder},
-        {"public Music", AsciiUpper(publicMusic), false, FolderRefusal::kProtectedFolder},
-        {"Pictures, no manager", pictures, true, FolderRefusal::kProtectedFolder},
-        {"temp", kTemp, false, FolderRefusal::kProtectedFolder},
-        {"inside Windows", kWindows + "\\Fonts", false, FolderRefusal::kProtectedFolder},
-        {"inside system", kSystem + "\\drivers\\etc", false, FolderRefusal::kProtectedFolder},
-        {"stream suffix", kDocumentsAndSettings + "::$INDEX_ALLOCATION", false,
+        {"Pictures", pictures, kVista, FolderRefusal::kProtectedFolder},
+        {"Downloads", downloads + "\\", kVista, FolderRefusal::kProtectedFolder},
+        {"public Music", AsciiUpper(publicMusic), kVista, FolderRefusal::kProtectedFolder},
+        {"Pictures, no manager", pictures, kNoManager, FolderRefusal::kProtectedFolder},
+        {"Pictures, no final path", pictures, kNoFinalPathCall, FolderRefusal::kProtectedFolder},
+        {"temp", kTemp, kVista, FolderRefusal::kProtectedFolder},
+        {"inside Windows", kWindows + "\\Fonts", kVista, FolderRefusal::kProtectedFolder},
+        {"inside system", kSystem + "\\drivers\\etc", kVista, FolderRefusal::kProtectedFolder},
+        {"Sysnative-like alias", sysnative, kVista, FolderRefusal::kProtectedFolder},
+        {"inside the alias", sysnative + "\\drivers", kVista, FolderRefusal::kProtectedFolder},
+        {"another name for Pictures", kWork + "\\사진", kVista, FolderRefusal::kProtectedFolder},
+        {"stream suffix", kDocumentsAndSettings + "::$INDEX_ALLOCATION", kVista,
          FolderRefusal::kStreamSuffix},
-        {"below Downloads", downloads + "\\누벤", false, FolderRefusal::kAllowed},
-        {"below Downloads, no manager", downloads + "\\누벤", true, FolderRefusal::kAllowed},
+        {"below Downloads", downloads + "\\누벤", kVista, FolderRefusal::kAllowed},
+        {"below Downloads, no manager", downloads + "\\누벤", kNoManager, FolderRefusal::kAllowed},
     };
     for (const auto& row : rows) {
         fake::FakePlatform machine;
         FurnishTypicalMachine(machine);
         machine.SetSpecialFolder(kCsidlMyPictures, pictures);
         machine.SetKnownFolders({kDesktop, "", pictures, downloads, publicMusic});
-        if (row.managerFails) machine.FailNext("KnownFolderPaths", "", -1);
+        if (row.system == kNoManager) machine.FailNext("KnownFolderPaths", "", -1);
+        machine.LackFinalPathCall(row.system == kNoFinalPathCall);
         for (const std::string& folder : {pictures, downloads, publicMusic, kTemp,
                                           kWindows + "\\Fonts", kSystem + "\\drivers\\etc"}) {
             machine.MakeFile(WithTrailingBackslash(machine, folder) + "own.dat", "the user's own");
         }
         machine.MakeFile(downloads + "\\누벤\\app.exe", "exe");
+        machine.MakeAlias(sysnative, kSystem);
+        machine.MakeAlias(kWork + "\\사진", pictures);
         std::string normalised;
-        EXPECT_EQ(row.verdict, CheckRemovableFolder(machine, row.path, &normalised)) << row.row;
+        unique_hfile held(machine, machine.OpenFolderToHold(row.path));
+        EXPECT_EQ(row.verdict, CheckRemovableFolder(machine, row.path, &normalised, held.get()))
+            << row.row;
+        held.reset();
         const std::string before = machine.FileSnapshot();
         DeleteFolderContents(machine, row.path);
         RemoveFolder(machine, row.path);
