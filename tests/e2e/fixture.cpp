@@ -332,7 +332,6 @@ void Run(const std::vector<std::string>& f) {
         Out("common_programs=" + ShellFolder(CSIDL_COMMON_PROGRAMS));
         Out("profile=" + ShellFolder(CSIDL_PROFILE));
         Out("personal=" + ShellFolder(CSIDL_PERSONAL));
-        Out("pictures=" + ShellFolder(CSIDL_MYPICTURES));
         Out("program_files=" + ShellFolder(CSIDL_PROGRAM_FILES));
     } else {
         Fail("unknown command " + cmd);

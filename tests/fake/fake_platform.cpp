@@ -1168,8 +1168,8 @@ std::string FakePlatform::SpecialFolderPath(int csidl) {
 bool FakePlatform::KnownFolderPaths(std::vector<std::string>* paths) {
     const CallPlan plan = Enter("KnownFolderPaths", "");
     paths->clear();
-    if (plan.fail || !knownFolderManager_ || Injected("KnownFolderPaths", "")) return false;
-    for (const std::string& path : knownFolders_) {
+    if (plan.fail || !knownFolders_ || Injected("KnownFolderPaths", "")) return false;
+    for (const std::string& path : *knownFolders_) {
         if (!path.empty()) paths->push_back(CorruptPath(plan, path));
     }
     MarkAnswered(plan);

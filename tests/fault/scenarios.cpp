@@ -66,8 +66,6 @@ const std::vector<Scenario>& LaunchPaths() {
 
 void Furnish(fake::FakePlatform& os, const Scenario& scenario) {
     test::FurnishTypicalMachine(os);
-    // A system with the known-folder manager: failing it in turn covers the other.
-    os.SetKnownFolders({test::kDesktop, "", test::kDocuments + "\\My Pictures"});
 
     // The product's windows, a hidden second copy in other letter case, and
     // near misses that must never be told to quit.

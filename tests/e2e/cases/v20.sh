@@ -126,19 +126,17 @@ case_v20_installpath_not_text() {
 }
 
 # case_v20_hostile <name> <InstallPath> [<DLL overrides>]: a value naming a
-# drive root, a well-known or known folder (the user's Pictures, Downloads),
-# the temp folder, a parent of one or a folder inside the Windows folder
-# removes nothing from disk; the registry records still go and the
-# installer is still delivered. With "shell32=d" the shell names no folder, and the guard,
+# drive root, a protected folder or a parent of one removes nothing from
+# disk; the registry records still go and the installer is still
+# delivered. With "shell32=d" the shell names no folder, and the guard,
 # not knowing the well-known ones, refuses every folder. (The product's
 # windows then come up first: Wine's desktop process, started with the
 # first window, does not run without shell32 and no box would show.)
 case_v20_hostile() {
     case_begin "v20-installpath-$1"
-    # Wine links the user's data folders to $HOME; on Windows they are
-    # plain folders, and so they are made here.
+    # Plain folders, as on Windows (Wine links them to $HOME).
     local linked
-    for linked in '{pictures}' '{profile}\Downloads'; do
+    for linked in '{profile}\Pictures' '{profile}\Downloads'; do
         linked="$(unixpath "$(expand_paths "$linked")")"
         if [ -L "$linked" ]; then rm "$linked" && mkdir "$linked"; fi
     done
@@ -152,7 +150,7 @@ mkfile|{personal}\\보고서.doc|R|report
 mkfile|{profile}\\AppData\\Roaming\\Other\\settings.ini|H|settings
 mkfile|{program_files}\\Other App\\app.exe|-|app
 mkfile|{common_desktop}\\public.lnk|-|public
-mkfile|{pictures}\\가족.jpg|-|family
+mkfile|{profile}\\Pictures\\가족.jpg|-|family
 mkfile|{profile}\\Downloads\\setup.zip|-|download
 mkfile|{temp}other-program.tmp|-|other
 EOF
