@@ -99,8 +99,13 @@ constexpr int kIdNo = 7;                            // IDNO
 
 constexpr int kCsidlPrograms = 0x0002;                // CSIDL_PROGRAMS
 constexpr int kCsidlPersonal = 0x0005;                // CSIDL_PERSONAL
+constexpr int kCsidlFavorites = 0x0006;               // CSIDL_FAVORITES
 constexpr int kCsidlStartMenu = 0x000B;               // CSIDL_STARTMENU
+constexpr int kCsidlMyMusic = 0x000D;                 // CSIDL_MYMUSIC
+constexpr int kCsidlMyVideo = 0x000E;                 // CSIDL_MYVIDEO
 constexpr int kCsidlDesktopDirectory = 0x0010;        // CSIDL_DESKTOPDIRECTORY
+constexpr int kCsidlFonts = 0x0014;                   // CSIDL_FONTS
+constexpr int kCsidlTemplates = 0x0015;               // CSIDL_TEMPLATES
 constexpr int kCsidlCommonStartMenu = 0x0016;         // CSIDL_COMMON_STARTMENU
 constexpr int kCsidlCommonPrograms = 0x0017;          // CSIDL_COMMON_PROGRAMS
 constexpr int kCsidlCommonDesktopDirectory = 0x0019;  // CSIDL_COMMON_DESKTOPDIRECTORY
@@ -111,11 +116,16 @@ constexpr int kCsidlCommonAppData = 0x0023;           // CSIDL_COMMON_APPDATA
 constexpr int kCsidlWindows = 0x0024;                 // CSIDL_WINDOWS
 constexpr int kCsidlSystem = 0x0025;                  // CSIDL_SYSTEM
 constexpr int kCsidlProgramFiles = 0x0026;            // CSIDL_PROGRAM_FILES
+constexpr int kCsidlMyPictures = 0x0027;              // CSIDL_MYPICTURES
 constexpr int kCsidlProfile = 0x0028;                 // CSIDL_PROFILE
 constexpr int kCsidlSystemX86 = 0x0029;               // CSIDL_SYSTEMX86
 constexpr int kCsidlProgramFilesX86 = 0x002A;         // CSIDL_PROGRAM_FILESX86
 constexpr int kCsidlProgramFilesCommon = 0x002B;      // CSIDL_PROGRAM_FILES_COMMON
 constexpr int kCsidlProgramFilesCommonX86 = 0x002C;   // CSIDL_PROGRAM_FILES_COMMONX86
+constexpr int kCsidlCommonTemplates = 0x002D;         // CSIDL_COMMON_TEMPLATES
 constexpr int kCsidlCommonDocuments = 0x002E;         // CSIDL_COMMON_DOCUMENTS
+constexpr int kCsidlCommonMusic = 0x0035;             // CSIDL_COMMON_MUSIC
+constexpr int kCsidlCommonPictures = 0x0036;          // CSIDL_COMMON_PICTURES
+constexpr int kCsidlCommonVideo = 0x0037;             // CSIDL_COMMON_VIDEO
 
 }  // namespace nuben

@@ -6,6 +6,7 @@
 #include <array>
 #include <vector>
 
+#include "platform/handles.h"
 #include "u_Global/u_Global.h"
 
 namespace nuben {
@@ -15,15 +16,17 @@ namespace {
 // the machine's and the current user's, 32- and 64-bit variants alike.
 // Without the core ones nothing can be judged safe: a guard that knew only
 // the drive roots emptied C:\WINDOWS when the shell could not be loaded.
-// The others may be absent (the x86 ones on 32-bit Windows).
+// The others may be absent (the x86 ones on 32-bit Windows). Nothing inside
+// the system's own folders belongs to a product either.
 struct ProtectedCsidl {
     int csidl;
     bool core;
+    bool wholeTree = false;  // everything inside it is refused too
 };
 constexpr std::array<ProtectedCsidl, 20> kProtectedCsidls = {{
-    {kCsidlWindows, true},
-    {kCsidlSystem, true},
-    {kCsidlSystemX86, false},
+    {kCsidlWindows, true, true},
+    {kCsidlSystem, true, true},
+    {kCsidlSystemX86, false, true},
     {kCsidlProgramFiles, true},
     {kCsidlProgramFilesX86, false},
     {kCsidlProgramFilesCommon, false},
@@ -42,6 +45,14 @@ constexpr std::array<ProtectedCsidl, 20> kProtectedCsidls = {{
     {kCsidlLocalAppData, false},
     {kCsidlInternetCache, false},
 }};
+
+// The user's data folders that have a CSIDL: what stands in for the known
+// folders where their manager cannot be had (before Vista, or COM refused).
+constexpr std::array<int, 10> kDataFolderCsidls = {
+    kCsidlMyPictures,      kCsidlMyMusic,        kCsidlMyVideo,     kCsidlFavorites,
+    kCsidlTemplates,       kCsidlCommonPictures, kCsidlCommonMusic, kCsidlCommonVideo,
+    kCsidlCommonTemplates, kCsidlFonts,
+};
 
 bool IsAsciiLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -85,24 +96,63 @@ bool ContainsOrEquals(Platform& os, const std::string& outer, const std::string&
     return StartsWith(upperInner, upperOuter);
 }
 
-// The folders never to be emptied or removed, nor any folder above them:
-// normalised, each with a trailing backslash. Empty when one of the core
-// ones yields no path.
-std::vector<std::string> ProtectedFolders(Platform& os) {
-    std::vector<std::string> folders;
+struct ProtectedFolder {
+    std::string path;  // normalised, with a trailing backslash
+    bool wholeTree;
+};
+
+void AddProtected(Platform& os, const std::string& path, bool wholeTree,
+                  std::vector<ProtectedFolder>* folders) {
+    const std::string full = os.FullPathOf(path);
+    const std::string folder = WithTrailingBackslash(os, full.empty() ? path : full);
+    folders->push_back({folder, wholeTree});
+    // A 32-bit program on 64-bit Windows is told "Program Files (x86)" for
+    // both Program Files folders; the native one needs the same protection.
+    const std::string x86 = " (x86)";
+    const std::size_t at = folder.find(x86 + "\\");
+    if (at != std::string::npos) {
+        folders->push_back({folder.substr(0, at) + folder.substr(at + x86.size()), wholeTree});
+    }
+}
+
+// Where the folder at `path` really is: its final path with a trailing
+// backslash, or "" when it cannot be held or told.
+std::string FinalPathOf(Platform& os, const std::string& path) {
+    const std::string folder = WithTrailingBackslash(os, path);
+    const unique_hfile held(os, os.OpenFolderToHold(folder.substr(0, folder.size() - 1)));
+    std::string final;
+    if (!held || !os.FinalPathOfHeld(held.get(), &final) || final.empty()) return std::string();
+    return WithTrailingBackslash(os, final);
+}
+
+// The folders never to be emptied or removed, nor any folder above them
+// (nor, for the system's own, any inside them). Empty when one of the core
+// ones yields no path. With `finalPaths`, each also by where it really is,
+// so that a folder held through another name still meets it.
+std::vector<ProtectedFolder> ProtectedFolders(Platform& os, bool finalPaths) {
+    std::vector<ProtectedFolder> folders;
     for (const ProtectedCsidl& known : kProtectedCsidls) {
         const std::string path = os.SpecialFolderPath(known.csidl);
         if (path.empty() && known.core) return {};
-        if (path.empty()) continue;
-        const std::string full = os.FullPathOf(path);
-        const std::string folder = WithTrailingBackslash(os, full.empty() ? path : full);
-        folders.push_back(folder);
-        // A 32-bit program on 64-bit Windows is told "Program Files (x86)" for
-        // both Program Files folders; the native one needs the same protection.
-        const std::string x86 = " (x86)";
-        const std::size_t at = folder.find(x86 + "\\");
-        if (at != std::string::npos) {
-            folders.push_back(folder.substr(0, at) + folder.substr(at + x86.size()));
+        if (!path.empty()) AddProtected(os, path, known.wholeTree, &folders);
+    }
+    std::vector<std::string> knownFolders;
+    if (!os.KnownFolderPaths(&knownFolders)) {
+        for (const int csidl : kDataFolderCsidls) {
+            const std::string path = os.SpecialFolderPath(csidl);
+            if (!path.empty()) knownFolders.push_back(path);
+        }
+    }
+    // The folder the installer is delivered to: emptying it takes every
+    // other program's files, and removing it leaves nowhere to deliver.
+    knownFolders.push_back(os.TempFolderPath());
+    for (const std::string& path : knownFolders) {
+        if (!path.empty()) AddProtected(os, path, false, &folders);
+    }
+    if (finalPaths) {
+        for (std::size_t i = 0, named = folders.size(); i < named; ++i) {
+            const std::string final = FinalPathOf(os, folders[i].path);
+            if (!final.empty()) folders.push_back({final, folders[i].wholeTree});
         }
     }
     return folders;
@@ -116,11 +166,15 @@ bool IsDriveAbsolute(const std::string& path) {
            (path[2] == '\\' || path[2] == '/');
 }
 
-FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path, std::string* normalised) {
+FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path, std::string* normalised,
+                                   FileHandle held) {
     if (path.find(':') == std::string::npos) return FolderRefusal::kNoColon;
     // "C:foo" and "C:" name a place relative to the drive's current folder,
     // and "\\?\" or "\\.\" paths bypass normalisation: never guess.
     if (!IsDriveAbsolute(path)) return FolderRefusal::kNotDriveAbsolute;
+    // A colon anywhere else starts a stream name ("C:\\Users::$INDEX_ALLOCATION"
+    // is C:\\Users itself), which normalisation keeps as it is.
+    if (path.find(':', 2) != std::string::npos) return FolderRefusal::kStreamSuffix;
     const std::string full = os.FullPathOf(path);
     if (full.empty()) return FolderRefusal::kUnresolvable;
     if (!IsDriveAbsolute(full)) return FolderRefusal::kNotDriveAbsolute;
@@ -130,10 +184,28 @@ FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path, std::s
     if (folder.size() <= 3) return FolderRefusal::kDriveRoot;
     if (HasShortNameAlias(folder)) return FolderRefusal::kShortNameAlias;
     if (ReachedThroughLink(os, folder)) return FolderRefusal::kReachedThroughLink;
-    const std::vector<std::string> protectedFolders = ProtectedFolders(os);
+    // Judged by its spelling and, where the system can tell, by where the held
+    // folder really is: an alias (Sysnative, another drive letter for the same
+    // folder) then meets the protected folder it names.
+    std::vector<std::string> judged = {folder};
+    std::string final;
+    if (held != kInvalidHandle && os.FinalPathOfHeld(held, &final)) {
+        if (final.empty()) return FolderRefusal::kUnresolvable;
+        if (!IsDriveAbsolute(final) || final.find(':', 2) != std::string::npos) {
+            return FolderRefusal::kNotDriveAbsolute;
+        }
+        judged.push_back(WithTrailingBackslash(os, final));
+        if (judged.back().size() <= 3) return FolderRefusal::kDriveRoot;
+    }
+    const std::vector<ProtectedFolder> protectedFolders = ProtectedFolders(os, judged.size() > 1);
     if (protectedFolders.empty()) return FolderRefusal::kCoreFolderUnknown;
-    for (const std::string& keep : protectedFolders) {
-        if (ContainsOrEquals(os, folder, keep)) return FolderRefusal::kProtectedFolder;
+    for (const std::string& candidate : judged) {
+        for (const ProtectedFolder& keep : protectedFolders) {
+            if (ContainsOrEquals(os, candidate, keep.path) ||
+                (keep.wholeTree && ContainsOrEquals(os, keep.path, candidate))) {
+                return FolderRefusal::kProtectedFolder;
+            }
+        }
     }
     *normalised = folder;
     return FolderRefusal::kAllowed;

@@ -81,7 +81,7 @@ unique_hfile HoldRemovableFolder(Platform& os, const std::string& path, std::str
     const std::string expected = WithTrailingBackslash(os, full);
     unique_hfile held = HoldPlainFolder(
         os, expected.size() > 3 ? expected.substr(0, expected.size() - 1) : expected);
-    if (!held || CheckRemovableFolder(os, path, folder) != FolderRefusal::kAllowed ||
+    if (!held || CheckRemovableFolder(os, path, folder, held.get()) != FolderRefusal::kAllowed ||
         *folder != expected) {
         return unique_hfile();
     }
@@ -129,12 +129,15 @@ void DeleteFolderContents(Platform& os, const std::string& path) {
 }
 
 void RemoveFolder(Platform& os, const std::string& path) {
-    if (!FolderExists(os, path)) return;
     std::string folder;
     // The same refusals hold for the folder itself: an empty protected
-    // folder must not go either.
+    // folder must not go either. A missing folder is not held. Named by its
+    // normalised path only: a spelling such as "X\." would name it through
+    // an alias that the system may resolve otherwise.
     unique_hfile held = HoldRemovableFolder(os, path, &folder);
-    if (held) RemoveHeldFolder(os, std::move(held), path, folder);
+    if (held) {
+        RemoveHeldFolder(os, std::move(held), folder.substr(0, folder.size() - 1), folder);
+    }
 }
 
 }  // namespace nuben

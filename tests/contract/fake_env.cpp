@@ -26,6 +26,8 @@ class FakeEnv final : public ContractEnv {
              {kCsidlWindows, kCsidlSystem, kCsidlProgramFiles, kCsidlCommonAppData, kCsidlProfile,
               kCsidlDesktopDirectory, kCsidlStartMenu, kCsidlPrograms, kCsidlAppData})
             fake_->SetSpecialFolder(csidl, "C:\\Shell\\" + std::to_string(csidl));
+        const std::string profile = "C:\\Shell\\" + std::to_string(kCsidlProfile);
+        fake_->SetKnownFolders({profile + "\\Downloads", "", profile + "\\Pictures"});
     }
 
     Platform& os() override { return *fake_; }

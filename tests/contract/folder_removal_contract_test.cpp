@@ -96,6 +96,16 @@ TEST_F(FolderRemovalContract, TheScratchTreeItselfMayBeRemoved) {
         << env_.name();
 }
 
+// The user's own Downloads and Pictures are among the known folders.
+TEST_F(FolderRemovalContract, TheKnownFoldersIncludeTheUsersDownloadsAndPictures) {
+    ExpectNoHandleLeak guard(env_);
+    std::vector<std::string> paths;
+    ASSERT_TRUE(os_.KnownFolderPaths(&paths)) << env_.name();
+    const std::string profile = WithTrailingBackslash(os_, os_.SpecialFolderPath(kCsidlProfile));
+    for (const char* name : {"Downloads", "Pictures"})
+        EXPECT_NE(paths.end(), std::find(paths.begin(), paths.end(), profile + name)) << name;
+}
+
 TEST_F(FolderRemovalContract, ExistingFilesAreFilesAndFoldersAreNot) {
     MakeTree();
     ExpectNoHandleLeak guard(env_);

@@ -67,6 +67,11 @@ CASES=(
     'v20-installpath-profile case_v20_hostile profile {profile}'
     'v20-installpath-desktop case_v20_hostile desktop {desktop}'
     'v20-installpath-users case_v20_hostile users C:\users'
+    'v20-installpath-pictures case_v20_hostile pictures {profile}\Pictures'
+    'v20-installpath-downloads case_v20_hostile downloads {profile}\Downloads'
+    'v20-installpath-temp case_v20_hostile temp {temp}'
+    'v20-installpath-inside-windows case_v20_hostile inside-windows {windows}\inf'
+    'v20-installpath-sysnative case_v20_hostile sysnative {windows}\Sysnative'
     "bad-v20-installpath-paths case_bad_v20_install_path_paths"
     "bad-v20-installpath-values case_bad_v20_install_path_values"
     "bad-beta-display-name case_bad_beta_display_name"

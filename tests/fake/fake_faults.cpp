@@ -66,7 +66,7 @@ std::vector<OddData> FakePlatform::OddDataFor(const std::string& operation) {
         return {O::kEmpty, O::kOneByte, O::kNoNul, O::kHuge, O::kGarbage};
     }
     if (operation == "TempFolderPath" || operation == "SpecialFolderPath" ||
-        operation == "FinalPathOfHeld") {
+        operation == "KnownFolderPaths" || operation == "FinalPathOfHeld") {
         return {O::kOneByte, O::kNoNul, O::kHuge, O::kGarbage, O::kTraversal};
     }
     if (operation == "FindResourceIn") return {O::kGarbage};

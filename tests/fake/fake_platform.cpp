@@ -771,6 +771,12 @@ void FakePlatform::MakeFolderLink(const std::string& linkPath, const std::string
     node->linkTarget = Normalise(target);
 }
 
+void FakePlatform::MakeAlias(const std::string& aliasPath, const std::string& target) {
+    const auto node = NodeAt(target, true);
+    const Located at = Locate(aliasPath, false);
+    if (node && at.parent && !at.node) at.parent->children[Fold(at.name)] = node;
+}
+
 void FakePlatform::SetLastWriteTime(const std::string& path, std::uint64_t fileTime) {
     if (auto node = NodeAt(path, false)) node->lastWrite = fileTime;
 }
@@ -1173,6 +1179,17 @@ std::string FakePlatform::SpecialFolderPath(int csidl) {
     if (it == specialFolders_.end() || it->second.empty()) return std::string();
     MarkAnswered(plan);
     return CorruptPath(plan, it->second);
+}
+
+bool FakePlatform::KnownFolderPaths(std::vector<std::string>* paths) {
+    const CallPlan plan = Enter("KnownFolderPaths", "");
+    paths->clear();
+    if (plan.fail || !knownFolders_ || Injected("KnownFolderPaths", "")) return false;
+    for (const std::string& path : *knownFolders_) {
+        if (!path.empty()) paths->push_back(CorruptPath(plan, path));
+    }
+    MarkAnswered(plan);
+    return true;
 }
 
 // =============================================================== resources

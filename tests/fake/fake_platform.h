@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,8 @@ class FakePlatform : public Platform {
                   std::uint32_t attributes = 0);
     // A folder link (junction) at `linkPath` whose contents are those of `target`.
     void MakeFolderLink(const std::string& linkPath, const std::string& target);
+    // Another name for the folder `target` that is no link, as Sysnative is.
+    void MakeAlias(const std::string& aliasPath, const std::string& target);
     void SetLastWriteTime(const std::string& path, std::uint64_t fileTime);
     bool Exists(const std::string& path) const;
     bool IsFolder(const std::string& path) const;
@@ -150,6 +153,9 @@ class FakePlatform : public Platform {
 
     // --- Shell, system.
     void SetSpecialFolder(int csidl, const std::string& path);
+    // The known-folder manager's folders, a path per id ("" for one without a
+    // path); until set, the manager cannot be had, as before Vista.
+    void SetKnownFolders(std::vector<std::string> paths) { knownFolders_ = std::move(paths); }
     void SetTempPath(const std::string& path) { tempPath_ = path; }
     // 949 (Korean), 932 (Japanese) or 1252 (no lead bytes). Also sets
     // SM_DBCSENABLED to match; set it before adding names with double-byte text.
@@ -290,6 +296,7 @@ class FakePlatform : public Platform {
     bool ConvertsToLocalDosTime(std::uint64_t fileTime) override;
 
     std::string SpecialFolderPath(int csidl) override;
+    bool KnownFolderPaths(std::vector<std::string>* paths) override;
 
     ModuleHandle OwnModule() override;
     ResourceInfo FindResourceIn(ModuleHandle module, const std::string& name,
@@ -485,6 +492,7 @@ class FakePlatform : public Platform {
     std::string cwd_ = "C:\\";
     std::string tempPath_ = "C:\\Temp\\";
     std::map<int, std::string> specialFolders_;
+    std::optional<std::vector<std::string>> knownFolders_;
     std::map<int, std::shared_ptr<FsNode>> holds_;
     int nextHold_ = 1;
     std::int64_t shortWrite_ = -1;

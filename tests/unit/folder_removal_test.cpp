@@ -156,6 +156,22 @@ TEST_F(FolderRemovalTest, WellKnownFoldersAndEveryFolderAboveThemAreRefused) {
     }
 }
 
+// Without the known-folder manager the data folders that have a CSIDL
+// stand in; another name for a protected folder is judged by the folder it
+// leads to, and where the system cannot tell, by its spelling alone.
+TEST_F(FolderRemovalTest, KnownFoldersWithoutTheirManagerAndProtectedOnesUnderAnotherName) {
+    os.FailNext("KnownFolderPaths", "", -1);
+    os.MakeAlias(kWork + "\\Sysnative", kSystem);
+    const std::string before = os.FileSnapshot();
+    for (const std::string& path : {kPictures, kWork + "\\Sysnative"}) {
+        TryToRemove(path);
+        EXPECT_EQ(before, os.FileSnapshot()) << path;
+    }
+    os.LackFinalPathCall(true);
+    RemoveFolder(os, kApp);
+    EXPECT_FALSE(os.Exists(kApp));
+}
+
 TEST_F(FolderRemovalTest, AnEmptyWellKnownFolderIsNotRemovedEither) {
     os.RemoveFile(kDocuments + "\\keep.txt");
     RemoveFolder(os, kDocuments);
@@ -168,6 +184,9 @@ TEST_F(FolderRemovalTest, AFolderBelowAWellKnownOneIsRemoved) {
     RemoveFolder(os, kPrograms + "\\누벤 2.0");
     RemoveFolder(os, kCommonAppData + "\\NU-BEN");
     RemoveFolder(os, "C:\\Program Files\\누벤\\..\\누벤");
+    os.MakeFile(kDownloads + "\\누벤\\app.exe", "exe");
+    RemoveFolder(os, kDownloads + "\\누벤");
+    EXPECT_FALSE(os.Exists(kDownloads + "\\누벤"));
     EXPECT_FALSE(os.Exists(kPrograms + "\\누벤 2.0"));
     EXPECT_FALSE(os.Exists(kCommonAppData + "\\NU-BEN"));
     EXPECT_FALSE(os.Exists(kApp));
@@ -250,6 +269,8 @@ TEST_F(FolderRemovalTest, TheRefusalReasonIsDecidedOnTheNormalisedPath) {
     EXPECT_EQ(FolderRefusal::kNotDriveAbsolute,
               CheckRemovableFolder(os, "\\\\?\\C:\\x", &normalised));
     EXPECT_EQ(FolderRefusal::kDriveRoot, CheckRemovableFolder(os, "C:\\foo\\..", &normalised));
+    EXPECT_EQ(FolderRefusal::kStreamSuffix,
+              CheckRemovableFolder(os, kProfile + "::$INDEX_ALLOCATION", &normalised));
     EXPECT_EQ(FolderRefusal::kProtectedFolder,
               CheckRemovableFolder(os, kApp + "\\..", &normalised));
     os.FailNext("FullPathOf", kApp);

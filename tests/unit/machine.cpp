@@ -29,6 +29,7 @@ void FurnishTypicalMachine(fake::FakePlatform& os) {
         {kCsidlPrograms, kPrograms},
         {kCsidlAppData, kAppData},
         {kCsidlLocalAppData, kLocalAppData},
+        {kCsidlMyPictures, kPictures},
     };
     for (const auto& folder : folders) {
         os.SetSpecialFolder(folder.first, folder.second);
@@ -36,7 +37,10 @@ void FurnishTypicalMachine(fake::FakePlatform& os) {
         os.MakeFile(folder.second + "\\keep.txt", "keep");
     }
     os.MakeFile("C:\\boot.ini", "boot", kFileAttributeHidden | kFileAttributeSystem);
-    os.MakeFolder(kTemp);
+    os.SetKnownFolders({kDesktop, "", kPictures, kDownloads, kCommonMusic});
+    for (const std::string& folder :
+         {kDownloads + "\\", kCommonMusic + "\\", kWindows + "\\Fonts\\", kTemp})
+        os.MakeFile(folder + "keep.txt", "keep");
     os.SetTempPath(kTemp);
     os.MakeFolder(kWork);
     os.MakeFile(kWork + "\\notes.txt", "notes");
@@ -61,10 +65,24 @@ std::vector<std::string> WellKnownFolders() {
             kPrograms,
             kAppData,
             kLocalAppData,
-            kDocumentsAndSettings};
+            kDocumentsAndSettings,
+            kPictures,
+            kDownloads,
+            kCommonMusic,
+            kTemp.substr(0, kTemp.size() - 1),
+            kWindows + "\\Fonts"};
 }
 
 void MachineTest::TearDown() {
+    // A path ending in an element of only dots and blanks is an alias of the
+    // folder itself or one above it: no call but its normalisation may name one.
+    for (const fake::CallRecord& call : os.Calls()) {
+        const std::string path = call.subject.substr(0, call.subject.find_last_not_of('\\') + 1);
+        const std::size_t last = path.find_last_of('\\');
+        EXPECT_TRUE(call.operation == "FullPathOf" || last == std::string::npos ||
+                    path.find_first_not_of(". ", last + 1) != std::string::npos)
+            << "#" << call.number << " " << call.operation << " " << call.subject;
+    }
     if (HasFailure()) std::cerr << os.Dump();
 }
 

@@ -37,6 +37,9 @@ inline const std::string kPrograms = kStartMenu + "\\프로그램";
 inline const std::string kAppData = kProfile + "\\Application Data";
 inline const std::string kLocalAppData = kProfile + "\\Local Settings\\Application Data";
 inline const std::string kTemp = kProfile + "\\Local Settings\\Temp\\";
+inline const std::string kPictures = kDocuments + "\\My Pictures";
+inline const std::string kDownloads = kProfile + "\\Downloads";  // a known folder without a CSIDL
+inline const std::string kCommonMusic = kCommonDocuments + "\\My Music";
 inline const std::string kWork = "C:\\work";
 
 // The embedded installer: binary, with NULs, not a multiple of anything.

@@ -140,8 +140,9 @@ TEST_F(RemoveVersion20Test, AnInstallPathNamingARootOrAWellKnownFolderDeletesNot
     os.RemoveFile(kShortcut);
     os.RemoveFile(kGroup + "\\누벤.lnk");
     os.RemoveEmptyDirectory(kGroup);
-    for (const std::string& path : {std::string("C:\\"), std::string("C:\\."), kWindows,
-                                    kProgramFiles, kDesktop + "\\..", std::string("C:")}) {
+    for (const std::string& path :
+         {std::string("C:\\"), std::string("C:\\."), kWindows, kProgramFiles, kDesktop + "\\..",
+          std::string("C:"), kTemp, kWindows + "\\Fonts", kDownloads}) {
         os.SetText(kHkeyLocalMachine, kProductKey, "InstallPath", path);
         const std::string before = os.FileSnapshot();
         RemoveVersion20(g);

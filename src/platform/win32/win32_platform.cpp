@@ -82,6 +82,9 @@ LateImport g_MessageBoxA("user32.dll", "MessageBoxA");
 LateImport g_SHGetSpecialFolderLocation("shell32.dll", "SHGetSpecialFolderLocation");
 LateImport g_SHGetPathFromIDListA("shell32.dll", "SHGetPathFromIDListA");
 LateImport g_CoTaskMemFree("ole32.dll", "CoTaskMemFree");
+LateImport g_CoInitializeEx("ole32.dll", "CoInitializeEx");
+LateImport g_CoUninitialize("ole32.dll", "CoUninitialize");
+LateImport g_CoCreateInstance("ole32.dll", "CoCreateInstance");
 // From Vista on; imported late so that older systems still start.
 LateImport g_SetFileInformationByHandle("kernel32.dll", "SetFileInformationByHandle");
 LateImport g_GetFinalPathNameByHandleA("kernel32.dll", "GetFinalPathNameByHandleA");
@@ -410,6 +413,67 @@ std::string Win32Platform::SpecialFolderPath(int csidl) {
     freeMemory(pidl);
     if (!ok) return std::string();
     return UpToNul(buffer, sizeof buffer);
+}
+
+namespace {
+
+// A wide path in the ANSI code page; "" when the code page cannot spell it
+// (a best fit would name another folder).
+std::string AnsiPath(const wchar_t* path) {
+    BOOL lossy = FALSE;
+    const int size =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, nullptr, 0, nullptr, &lossy);
+    if (size <= 1 || lossy) return std::string();
+    std::string ansi(static_cast<std::size_t>(size), '\0');
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, &ansi[0], size, nullptr,
+                            &lossy) != size ||
+        lossy)
+        return std::string();
+    ansi.pop_back();  // the NUL
+    return ansi;
+}
+
+}  // namespace
+
+bool Win32Platform::KnownFolderPaths(std::vector<std::string>* paths) {
+    paths->clear();
+    auto initialize = g_CoInitializeEx.Get<decltype(&CoInitializeEx)>();
+    auto uninitialize = g_CoUninitialize.Get<decltype(&CoUninitialize)>();
+    auto createInstance = g_CoCreateInstance.Get<decltype(&CoCreateInstance)>();
+    auto freeMemory = g_CoTaskMemFree.Get<decltype(&CoTaskMemFree)>();
+    if (!initialize || !uninitialize || !createInstance || !freeMemory) return false;
+    const HRESULT started = initialize(nullptr, COINIT_APARTMENTTHREADED);
+    // Already initialised otherwise by someone else: COM is usable, but not ours to end.
+    if (FAILED(started) && started != RPC_E_CHANGED_MODE) return false;
+    bool listed = false;
+    IKnownFolderManager* manager = nullptr;
+    if (SUCCEEDED(createInstance(__uuidof(KnownFolderManager), nullptr, CLSCTX_INPROC_SERVER,
+                                 __uuidof(IKnownFolderManager),
+                                 reinterpret_cast<void**>(&manager))) &&
+        manager != nullptr) {
+        KNOWNFOLDERID* ids = nullptr;
+        UINT count = 0;
+        if (SUCCEEDED(manager->GetFolderIds(&ids, &count))) {
+            listed = true;
+            for (UINT i = 0; i < count; ++i) {
+                IKnownFolder* folder = nullptr;
+                if (FAILED(manager->GetFolder(ids[i], &folder)) || folder == nullptr) continue;
+                PWSTR path = nullptr;
+                // Virtual folders (Control Panel, Network...) have no path.
+                if (SUCCEEDED(folder->GetPath(KF_FLAG_DEFAULT, &path)) && path != nullptr) {
+                    const std::string ansi = AnsiPath(path);
+                    if (!ansi.empty()) paths->push_back(ansi);
+                }
+                freeMemory(path);
+                folder->Release();
+            }
+            freeMemory(ids);
+        }
+        manager->Release();
+    }
+    if (SUCCEEDED(started)) uninitialize();
+    if (!listed) paths->clear();
+    return listed;
 }
 
 // --- Module resources.

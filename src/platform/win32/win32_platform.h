@@ -50,6 +50,7 @@ class Win32Platform final : public Platform {
     bool ConvertsToLocalDosTime(std::uint64_t fileTime) override;
 
     std::string SpecialFolderPath(int csidl) override;
+    bool KnownFolderPaths(std::vector<std::string>* paths) override;
 
     ModuleHandle OwnModule() override;
     ResourceInfo FindResourceIn(ModuleHandle module, const std::string& name,

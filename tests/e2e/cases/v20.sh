@@ -126,7 +126,7 @@ case_v20_installpath_not_text() {
 }
 
 # case_v20_hostile <name> <InstallPath> [<DLL overrides>]: a value naming a
-# drive root, a well-known folder or a parent of one removes nothing from
+# drive root, a protected folder or a parent of one removes nothing from
 # disk; the registry records still go and the installer is still
 # delivered. With "shell32=d" the shell names no folder, and the guard,
 # not knowing the well-known ones, refuses every folder. (The product's
@@ -134,6 +134,12 @@ case_v20_installpath_not_text() {
 # first window, does not run without shell32 and no box would show.)
 case_v20_hostile() {
     case_begin "v20-installpath-$1"
+    # Plain folders, as on Windows (Wine links them to $HOME).
+    local linked
+    for linked in '{profile}\Pictures' '{profile}\Downloads'; do
+        linked="$(unixpath "$(expand_paths "$linked")")"
+        if [ -L "$linked" ]; then rm "$linked" && mkdir "$linked"; fi
+    done
     # The user's own files in the folders such a value names, so that
     # emptying any of them shows.
     fx >/dev/null <<EOF
@@ -144,6 +150,9 @@ mkfile|{personal}\\보고서.doc|R|report
 mkfile|{profile}\\AppData\\Roaming\\Other\\settings.ini|H|settings
 mkfile|{program_files}\\Other App\\app.exe|-|app
 mkfile|{common_desktop}\\public.lnk|-|public
+mkfile|{profile}\\Pictures\\가족.jpg|-|family
+mkfile|{profile}\\Downloads\\setup.zip|-|download
+mkfile|{temp}other-program.tmp|-|other
 EOF
     reg_state "$E2E_CASE_DIR/reg-before.txt"
     if [ -n "${3:-}" ]; then
