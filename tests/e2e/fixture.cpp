@@ -29,6 +29,9 @@
 //                                        program's bytes over it; logs "ready", then
 //                                        "planted opened=T t=T tries=N" or "missed tries=N"
 //                                        (at timeout or once log.stop exists)
+//   scan|path|ms|seconds|log             as a virus scanner: the moment the file's writer
+//                                        closes it, open it without sharing for ms; logs
+//                                        "ready", then "scanned opened=T t=T" or "missed"
 //   link|path|target                     a folder link (symbolic link to a folder)
 //   attrs|path                           print the attributes in hex, or "MISSING"
 //   paths                                print the shell folders as name=path
@@ -264,6 +267,27 @@ void Plant(const std::string& path, const std::string& program, DWORD seconds,
     e2e::AppendLine(log, "missed tries=" + std::to_string(tries));
 }
 
+void Scan(const std::string& path, DWORD ms, DWORD seconds, const std::string& log) {
+    e2e::AppendLine(log, "ready");
+    const DWORD start = GetTickCount();
+    for (unsigned long tries = 1; GetTickCount() - start < seconds * 1000; ++tries) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            const std::string opened = e2e::NowField().substr(2);
+            Sleep(ms);
+            CloseHandle(file);
+            e2e::AppendLine(log, "scanned opened=" + opened + " " + e2e::NowField());
+            return;
+        }
+        // While its writer has it (a sharing violation), try again at once, as Plant does.
+        const bool beingWritten = GetLastError() == ERROR_SHARING_VIOLATION;
+        if (tries % 64 == 0 && e2e::FileExists(log + ".stop")) break;
+        if (!beingWritten) Sleep(1);
+    }
+    e2e::AppendLine(log, "missed");
+}
+
 void Run(const std::vector<std::string>& f) {
     const std::string& cmd = f[0];
     auto arg = [&](size_t i) -> const std::string& {
@@ -352,6 +376,9 @@ void Run(const std::vector<std::string>& f) {
         Hold(arg(1), std::strtoul(arg(2).c_str(), nullptr, 10), arg(3));
     } else if (cmd == "plant") {
         Plant(arg(1), arg(2), std::strtoul(arg(3).c_str(), nullptr, 10), arg(4));
+    } else if (cmd == "scan") {
+        Scan(arg(1), std::strtoul(arg(2).c_str(), nullptr, 10),
+             std::strtoul(arg(3).c_str(), nullptr, 10), arg(4));
     } else if (cmd == "link") {
         if (!CreateSymbolicLinkA(arg(1).c_str(), arg(2).c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
             Fail("cannot link " + arg(1) + " error " + std::to_string(GetLastError()));

@@ -35,8 +35,12 @@ done
 # Case name, then the function and its arguments.
 CASES=(
     "nothing-installed case_nothing_installed"
-    "temp-with-blank case_temp_with_blank"
+    "temp-with-blank case_temp_folder with-blank"
+    "temp-behind-link case_temp_folder behind-link"
+    "temp-scanned case_temp_folder scanned"
     "installer-locked case_installer_locked"
+    "installer-locked-v20 case_installer_locked v20"
+    "installer-locked-beta case_installer_locked beta"
     "nsis-installer case_nsis_installer"
     "planted-over-installer case_planted_over_installer"
     "two-copies case_two_copies"
@@ -48,7 +52,8 @@ CASES=(
     "beta-and-v20 case_beta_and_v20"
     "beta-other-display-name case_beta_other_name"
     "beta-box-fails case_beta_box_fails"
-    "v20-declined case_v20_declined"
+    "v20-declined case_v20_kept declined"
+    "v20-temp-full case_v20_kept temp-full"
     "v20-box-fails case_v20_box_fails"
     "v20-accepted case_v20_accepted"
     "v20-locked-file case_v20_locked_file"
