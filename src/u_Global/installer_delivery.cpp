@@ -127,15 +127,10 @@ bool ExtractResourceToFile(Platform& os, ModuleHandle module, const std::string&
     // (an earlier installer still running) makes the create fail.
     RemoveEntryItself(os, filePath, os.FileAttributesOf(filePath));
     // Declared after `loaded`, so the file is closed before the resource is released.
-    unique_hfile file(os, os.CreateNewFileForWriting(filePath));
-    if (!file) return false;
+    const unique_hfile file(os, os.CreateNewFileForWriting(filePath));
     std::uint32_t written = 0;
-    if (os.WriteToFile(file.get(), bytes, size, &written) && written == size) return true;
-    // A truncated installer must never be started, by us or by hand, nor fill
-    // a disk that is full already: the file made goes again.
-    file.reset();
-    RemoveEntryItself(os, filePath, os.FileAttributesOf(filePath));
-    return false;
+    // A short write would leave a truncated installer that must never be started.
+    return file && os.WriteToFile(file.get(), bytes, size, &written) && written == size;
 }
 
 DeliveredInstaller DeliverInstaller(GlobalState& g) {
@@ -151,15 +146,20 @@ DeliveredInstaller DeliverInstaller(GlobalState& g) {
     const std::string where = os.FinalPathOfHeld(folder.get(), &final) && !final.empty()
                                   ? WithTrailingBackslash(os, final)
                                   : g.TempDir;
-    const std::string target = where + kInstallerFileName;
-    if (!ExtractResourceToFile(os, os.OwnModule(), kPayloadType, kPayloadName, target))
-        return DeliveredInstaller();
-    unique_hfile file = HoldDeliveredInstaller(os, target);
-    DeliveredInstaller installer(std::move(folder), std::move(file), target);
-    // Not the payload, or not to be had: it is never started, nor left behind.
+    DeliveredInstaller installer;
+    installer.folder_ = std::move(folder);
+    installer.path_ = where + kInstallerFileName;
+    if (ExtractResourceToFile(os, os.OwnModule(), kPayloadType, kPayloadName, installer.path_))
+        installer.file_ = HoldDeliveredInstaller(os, installer.path_);
+    // Not written whole (a full disk), not the payload, or not to be had: it
+    // is never started, by us or by hand, nor left behind.
     if (!installer) installer.Drop(os);
     return installer;
 }
+
+DeliveredInstaller::DeliveredInstaller(DeliveredInstaller&&) noexcept = default;
+DeliveredInstaller& DeliveredInstaller::operator=(DeliveredInstaller&&) noexcept = default;
+DeliveredInstaller::~DeliveredInstaller() = default;
 
 void DeliveredInstaller::Start(GlobalState& g) {
     if (!file_) return;

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/handles.h"
@@ -101,8 +100,7 @@ bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t show
 // --- Installer delivery.
 
 // Writes the resource's bytes to `filePath`, made new: whatever stood under that name
-// goes first, as itself (a link as a link). True only when all the bytes were written;
-// a file made but not written whole is removed again.
+// goes first, as itself (a link as a link). True only when all the bytes were written.
 bool ExtractResourceToFile(Platform& os, ModuleHandle module, const std::string& typeName,
                            const std::string& resourceName, const std::string& filePath);
 
@@ -112,8 +110,10 @@ bool ExtractResourceToFile(Platform& os, ModuleHandle module, const std::string&
 class DeliveredInstaller {
   public:
     DeliveredInstaller() = default;
-    DeliveredInstaller(unique_hfile folder, unique_hfile file, std::string path)
-        : folder_(std::move(folder)), file_(std::move(file)), path_(std::move(path)) {}
+    // Out of line: the launch sequence's every return would otherwise carry the release.
+    DeliveredInstaller(DeliveredInstaller&&) noexcept;
+    DeliveredInstaller& operator=(DeliveredInstaller&&) noexcept;
+    ~DeliveredInstaller();
     explicit operator bool() const { return file_.valid(); }
     // Makes TempDir current and starts the held file without waiting; the holds end after.
     void Start(GlobalState& g);
@@ -121,6 +121,7 @@ class DeliveredInstaller {
     void Drop(Platform& os);
 
   private:
+    friend DeliveredInstaller DeliverInstaller(GlobalState& g);
     unique_hfile folder_;
     unique_hfile file_;
     std::string path_;  // where the file really is
