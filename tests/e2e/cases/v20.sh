@@ -3,35 +3,15 @@
 
 V20_KEYS_GONE=('HKLM\SOFTWARE\NU-BEN' "$UNINSTALL_KEY\\누벤 2.0")
 
-# Nothing of 2.0 is touched when the user declines (the refusal follows),
-# nor when the user agrees but the installer cannot be made ready to
-# start: a temp folder on a full volume (a tiny tmpfs; CI runs as root)
-# ends the run before any window is told to quit, with nothing more shown.
-case_v20_kept() {
-    case_begin "v20-$1"
-    local answer=no full='C:\e2e\work\full temp' refused
-    if [ "$1" = temp-full ]; then
-        answer=yes
-        mkdir -p "$(unixpath "$full")"
-        if ! refused="$(mount -t tmpfs -o size=64k tmpfs "$(unixpath "$full")" 2>&1)"; then
-            echo "    skipped: the tmpfs mount was refused ($refused)"
-            case_end
-            return
-        fi
-        check_eq "temp folder the run sees" "$full\\" "$(set_temp "$full")"
-    fi
+case_v20_declined() {
+    case_begin v20-declined
     install_v20
     reg_state "$E2E_CASE_DIR/reg-before.txt"
     start_product_windows
-    run_setup "$SETUP_EXE" "$answer"
-    if [ "$answer" = yes ]; then
-        umount -l "$(unixpath "$full")"
-        check_box_count 1
-    else
-        check_box_count 2
-        check_box 2 "$TEXT_V20_BLOCKED" 1 information "$STYLE_V20_BLOCKED"
-    fi
+    run_setup "$SETUP_EXE" no
+    check_box_count 2
     check_box 1 "$TEXT_V20_QUESTION" 6,7 question "$STYLE_QUESTION"
+    check_box 2 "$TEXT_V20_BLOCKED" 1 information "$STYLE_V20_BLOCKED"
     check_ended_quietly
     check_windows_told none
     check_not_delivered

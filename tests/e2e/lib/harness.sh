@@ -307,13 +307,7 @@ fx_background() {
 # hold_file <windows path>: keeps the file open without sharing until the
 # case ends.
 hold_file() {
-    fx_background hold "hold|$1|100|C:\\e2e\\hold.ready" hold.ready || fail "could not hold $1 open"
-}
-
-# scan_new_file <windows path>: in the background, as a virus scanner does,
-# opens the file without sharing for 0.4 s the moment its writer closes it.
-scan_new_file() {
-    fx_background scan "scan|$1|400|60|C:\\e2e\\scan.log" scan.log || fail "the scanner did not come up"
+    fx_background hold "hold|$1|100000|C:\\e2e\\hold.ready" hold.ready || fail "could not hold $1 open"
 }
 
 # plant_over <windows path> <program in C:\e2e>: in the background, as
