@@ -55,6 +55,19 @@ def ratio(a, b):
     return "%.2f×" % (a / b) if a is not None and b else "n/a"
 
 
+# Delivery, start of NuBenSetup to start of the installer, against `copy /b`
+# of the same bytes (64 MiB and 256 MiB).
+DELIVERY_TARGET = 1.3
+
+
+def size_ceiling():
+    """The bytes the exe may weigh without its payload: the ceiling that the
+    release check holds it to (tests/release/CMakeLists.txt)."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    text = open(os.path.join(here, "..", "..", "tests", "release", "CMakeLists.txt")).read()
+    return int(re.search(r"set\(NUBEN_SIZE_CEILING (\d+)\)", text).group(1))
+
+
 def verdict(value, limit):
     if value is None:
         return "n/a"
@@ -132,8 +145,8 @@ def main(raw, size_md, elapsed, reps, slow_reps, huge_reps, keys):
     w("|---|---|---|---|---|---|---|---|")
     for size, label in (("1m", "1 MiB"), ("64m", "64 MiB"), ("256m", "256 MiB")):
         r = (med("delivery.%s.setup" % size, "stamp_ms") or 0) / (med("delivery.%s.copy32" % size, "exit_ms") or 1)
-        target = "≤ 1.0× (64 MiB and up)" if size != "1m" else "(none)"
-        result = verdict(r, 1.0) if size != "1m" else "—"
+        target = "≤ %.1f× (64 MiB and up)" % DELIVERY_TARGET if size != "1m" else "(none)"
+        result = verdict(r, DELIVERY_TARGET) if size != "1m" else "—"
         w("| 1 | Delivery %s: start of NuBenSetup → start of the installer, vs `cmd /c copy /b` | %s | %s | %s | %s | %s | %s |" % (
             label, cell("delivery.%s.setup" % size, "stamp_ms"), cell("delivery.%s.copy32" % size, "exit_ms"),
             ratio(med("delivery.%s.setup" % size, "stamp_ms"), med("delivery.%s.copy32" % size, "exit_ms")),
@@ -163,8 +176,10 @@ def main(raw, size_md, elapsed, reps, slow_reps, huge_reps, keys):
         m = re.search(r"\*\*([0-9,]+)\*\* \|$", line)
         if m:
             size_total = int(m.group(1).replace(",", ""))
-    w("| 6 | Size: exe minus payload | %s bytes | — | — | ≤ 65,536 bytes (64 KiB) | %s | — |" % (
-        format(size_total, ",") if size_total else "n/a", verdict(size_total, 65536)))
+    ceiling = size_ceiling()
+    w("| 6 | Size: exe minus payload | %s bytes | — | — | ≤ %s bytes (%d KiB) | %s | — |" % (
+        format(size_total, ",") if size_total else "n/a", format(ceiling, ","), ceiling // 1024,
+        verdict(size_total, ceiling)))
     w("")
     w("Per entry, `RemoveFolder` (in-process call time / (files + folders)): " + ", ".join(
         "%s files %.3f ms" % (format(int(f), ","), (med("folder.%s.ours" % f, "call_ms") or 0) /

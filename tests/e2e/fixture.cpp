@@ -22,8 +22,10 @@
 //   mkfile|path|ATTRS|text               create (parents too), then set attributes
 //                                        (letters R H S A; "-" for none)
 //   rmtree|path                          test clean-up, only below C:\e2e or the temp folder
-//   hold|path|seconds|readyfile          open without any sharing, write readyfile,
-//                                        keep it open until seconds pass or readyfile.stop exists
+//   hold|path|ms|readyfile[|new]         open without any sharing, write readyfile,
+//                                        keep it open until ms pass or readyfile.stop exists;
+//                                        "new", as a virus scanner: readyfile first, then open
+//                                        the file the moment it is there and its writer closed it
 //   plant|path|program|seconds|log       as another program of the user: wait for path to
 //                                        appear and, the moment it opens for writing, write
 //                                        program's bytes over it; logs "ready", then
@@ -221,13 +223,18 @@ void RemoveTree(const std::string& path) {
     RemoveDirectoryA(path.c_str());
 }
 
-void Hold(const std::string& path, DWORD seconds, const std::string& ready) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) Fail("cannot hold " + path);
+void Hold(const std::string& path, DWORD ms, const std::string& ready, bool scanner) {
+    if (scanner) e2e::AppendLine(ready, "waiting");
+    HANDLE file;
+    while ((file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr)) == INVALID_HANDLE_VALUE) {
+        if (!scanner) Fail("cannot hold " + path);
+        // While its writer has it, try again at once, as Plant does.
+        if (GetLastError() != ERROR_SHARING_VIOLATION) Sleep(1);
+    }
     e2e::AppendLine(ready, "held");
     const DWORD start = GetTickCount();
-    while (GetTickCount() - start < seconds * 1000 && !e2e::FileExists(ready + ".stop")) Sleep(50);
+    while (GetTickCount() - start < ms && !e2e::FileExists(ready + ".stop")) Sleep(50);
     CloseHandle(file);
 }
 
@@ -349,7 +356,8 @@ void Run(const std::vector<std::string>& f) {
             Fail("refusing to clean " + path);
         RemoveTree(path);
     } else if (cmd == "hold") {
-        Hold(arg(1), std::strtoul(arg(2).c_str(), nullptr, 10), arg(3));
+        Hold(arg(1), std::strtoul(arg(2).c_str(), nullptr, 10), arg(3),
+             f.size() > 4 && f[4] == "new");
     } else if (cmd == "plant") {
         Plant(arg(1), arg(2), std::strtoul(arg(3).c_str(), nullptr, 10), arg(4));
     } else if (cmd == "link") {

@@ -35,8 +35,13 @@ done
 # Case name, then the function and its arguments.
 CASES=(
     "nothing-installed case_nothing_installed"
-    "temp-with-blank case_temp_with_blank"
-    "installer-locked case_installer_locked"
+    "temp-with-blank case_temp_folder with-blank"
+    "temp-behind-link case_temp_folder behind-link"
+    "temp-scanned case_temp_folder scanned"
+    "installer-locked case_installer_locked installer-locked none"
+    "installer-locked-v20 case_installer_locked installer-locked-v20 v20"
+    "installer-locked-beta case_installer_locked installer-locked-beta beta"
+    "v20-temp-full case_installer_locked v20-temp-full v20 full"
     "nsis-installer case_nsis_installer"
     "planted-over-installer case_planted_over_installer"
     "two-copies case_two_copies"

@@ -462,17 +462,6 @@ case_bad_windows() {
 
 # --- The temp folder ---------------------------------------------------------------
 
-# bad_temp_setup <TEMP and TMP>: the user's temp folder as given; prints
-# the temp folder a program started afterwards sees (a program reads the
-# user's environment when it starts).
-bad_temp_setup() {
-    fx >/dev/null <<EOF
-regset|HKCU\\Environment|TEMP|REG_SZ|text:$1
-regset|HKCU\\Environment|TMP|REG_SZ|text:$1
-EOF
-    fx <<<'paths' | sed -n 's/^temp=//p'
-}
-
 # Nothing written, nothing started (not the decoys named like the
 # installer on the program search path either), nothing on disk changed.
 check_nothing_delivered() {
@@ -500,7 +489,7 @@ EOF
 
     bad_run_begin "temp-missing"
     temp='C:\e2e\work\no such temp'
-    seen="$(bad_temp_setup "$temp")"
+    seen="$(set_temp "$temp")"
     check_eq "temp folder the run sees" "$temp\\" "$seen"
     run_setup "$SETUP_EXE" ""
     check_nothing_delivered
@@ -509,7 +498,7 @@ EOF
 
     bad_run_begin "temp-is-a-file"
     temp='C:\e2e\work\temp file'
-    seen="$(bad_temp_setup "$temp")"
+    seen="$(set_temp "$temp")"
     check_eq "temp folder the run sees" "$temp\\" "$seen"
     run_setup "$SETUP_EXE" ""
     check_nothing_delivered
@@ -521,7 +510,7 @@ EOF
     temp='C:\e2e\work\unwritable temp'
     if chattr +i "$(unixpath "$temp")" 2>/dev/null; then
         bad_run_begin "temp-unwritable"
-        seen="$(bad_temp_setup "$temp")"
+        seen="$(set_temp "$temp")"
         check_eq "temp folder the run sees" "$temp\\" "$seen"
         run_setup "$SETUP_EXE" ""
         chattr -i "$(unixpath "$temp")"
@@ -532,11 +521,12 @@ EOF
     fi
 
     # A temp path longer than a path may be: the temp folder cannot be had,
-    # and the installer goes to the current folder under its bare name and
-    # is started from there by that name, not looked for anywhere else.
+    # and the installer goes to the current folder, held and named by its
+    # final path, and is started from exactly there, not looked for anywhere
+    # else.
     bad_run_begin "temp-longer-than-260"
     temp="C:\\e2e\\work\\$(repeat t 300)"
-    seen="$(bad_temp_setup "$temp")"
+    seen="$(set_temp "$temp")"
     check_eq "temp folder the run sees (none)" "" "$seen"
     run_setup "$SETUP_EXE" ""
     check_box_count 0
@@ -544,7 +534,7 @@ EOF
     check "installer written byte for byte to the current folder C:\\e2e" \
         cmp -s "$E2E_C/e2e/$PAYLOAD_EXE" "$E2E_C/e2e/nuben_setup.exe"
     check_eq "installer starts" 1 "$(installer_starts)"
-    check_hex "installer command line" "$(cp949hex '"nuben_setup.exe"')" "$(installer_field cmdline)"
+    check_hex "installer command line" "$(cp949hex '"C:\e2e\nuben_setup.exe"')" "$(installer_field cmdline)"
     check_hex "installer module" "$(cp949hex 'C:\e2e\nuben_setup.exe')" "$(installer_field module)"
     check_hex "installer current folder" "$(cp949hex 'C:\e2e')" "$(installer_field cwd)"
     check "decoy in the Windows folder unchanged" cmp -s "$E2E_CASE_DIR/decoy.bin" "$E2E_C/windows/nuben_setup.exe"

@@ -13,39 +13,61 @@ case_nothing_installed() {
     case_end
 }
 
-# A temp folder with a blank in its path: started unquoted, the path would
-# run C:\e2e\work\my.exe instead of the installer.
-case_temp_with_blank() {
-    case_begin temp-with-blank
-    local temp='C:\e2e\work\my temp\'
-    fx >/dev/null <<EOF
-mkdir|${temp%\\}
-regset|HKCU\\Environment|TEMP|REG_SZ|text:${temp%\\}
-regset|HKCU\\Environment|TMP|REG_SZ|text:${temp%\\}
-EOF
+# A temp folder with a blank in its path (started unquoted, the path would
+# run C:\e2e\work\my.exe instead); behind a folder link (a moved Temp), worked
+# in where the link leads with the folder as given current; or watched by a
+# virus scanner that holds each new file for 0.4 s once it is written.
+case_temp_folder() {
+    case_begin "temp-$1"
+    local temp='C:\e2e\work\my temp\' real='C:\e2e\work\my temp\'
+    [ "$1" = behind-link ] && real='C:\e2e\moved temp\'
+    mkdir -p "$(unixpath "$real")" "$E2E_C/e2e/work"
+    [ "$real" = "$temp" ] || ln -s "$(unixpath "$real")" "$(unixpath "${temp%\\}")"
     cp "$E2E_C/e2e/$PAYLOAD_EXE" "$E2E_C/e2e/work/my.exe"
-    local seen
-    seen="$(fx <<<'paths' | sed -n 's/^temp=//p')"
-    check_eq "temp folder the run sees" "$temp" "$seen"
+    check_eq "temp folder the run sees" "$temp" "$(set_temp "${temp%\\}")"
+    [ "$1" = scanned ] && fx_background scan "hold|${temp}nuben_setup.exe|400|C:\\e2e\\scan.log|new" scan.log
     run_setup "$SETUP_EXE" ""
     check_box_count 0
     check_ended_quietly
-    check_delivered "$temp"
+    check_delivered "$temp" "$real"
+    [ "$1" = scanned ] && check "the scanner held the file" grep -q '^held' "$E2E_C/e2e/scan.log"
     case_end
 }
 
-# An earlier installer still open in the temp folder cannot be replaced:
-# nothing is started, nothing is shown, the open file is left as it was.
-case_installer_locked() {
-    case_begin installer-locked
-    printf 'an earlier installer, still running\n' >"$(temp_installer)"
-    cp "$(temp_installer)" "$E2E_CASE_DIR/earlier.bin"
-    hold_file "${E2E_PATH[temp]}nuben_setup.exe"
-    run_setup "$SETUP_EXE" ""
-    check_box_count 0
+# The installer cannot be made ready: an earlier one is held open in the
+# temp folder (and stays as it was), or the temp volume is full (a tiny
+# tmpfs; CI runs as root). Nothing starts, nothing more is shown, and
+# nothing of 2.0 or the beta is told to quit, run or removed.
+case_installer_locked() {  # <case> none|v20|beta [full]
+    case_begin "$1"
+    local full='C:\e2e\work\full temp' refused boxes=1
+    if [ "${3:-}" = full ]; then
+        mkdir -p "$(unixpath "$full")"
+        refused="$(mount -t tmpfs -o size=64k tmpfs "$(unixpath "$full")" 2>&1)" ||
+            { echo "    skipped: the tmpfs mount was refused ($refused)"; case_end; return; }
+        set_temp "$full" >/dev/null
+    else
+        printf 'an earlier installer, still running\n' >"$(temp_installer)"
+        cp "$(temp_installer)" "$E2E_CASE_DIR/earlier.bin"
+        hold_file "${E2E_PATH[temp]}nuben_setup.exe"
+    fi
+    case "$2" in
+        v20) install_v20 ;;
+        beta) register_beta "누벤" "$BETA_COMMAND" ;;
+        *) boxes=0 ;;
+    esac
+    reg_state "$E2E_CASE_DIR/reg-before.txt"
+    [ "$boxes" = 1 ] && start_product_windows
+    run_setup "$SETUP_EXE" yes
+    [ "${3:-}" = full ] && umount -l "$(unixpath "$full")"
+    check_box_count "$boxes"
     check_ended_quietly
     check_eq "installer starts" 0 "$(installer_starts)"
-    check "the open installer file unchanged" cmp -s "$E2E_CASE_DIR/earlier.bin" "$(temp_installer)"
+    [ "${3:-}" = full ] || check "the open installer file unchanged" cmp -s "$E2E_CASE_DIR/earlier.bin" "$(temp_installer)"
+    check_windows_told none
+    check_uninstaller_not_run
+    check_removed "entries removed" ""
+    check_registry
     case_end
 }
 

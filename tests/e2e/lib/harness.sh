@@ -307,7 +307,7 @@ fx_background() {
 # hold_file <windows path>: keeps the file open without sharing until the
 # case ends.
 hold_file() {
-    fx_background hold "hold|$1|100|C:\\e2e\\hold.ready" hold.ready || fail "could not hold $1 open"
+    fx_background hold "hold|$1|100000|C:\\e2e\\hold.ready" hold.ready || fail "could not hold $1 open"
 }
 
 # plant_over <windows path> <program in C:\e2e>: in the background, as

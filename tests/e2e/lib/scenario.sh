@@ -206,22 +206,36 @@ check_ended_quietly() {
 
 temp_installer() { unixpath "${E2E_PATH[temp]}nuben_setup.exe"; }
 
-# check_delivered [<temp folder>]: the payload written byte for byte and
-# started as check_started says.
+# set_temp <TEMP and TMP>: the user's temp folder as given; prints
+# the temp folder a program started afterwards sees (a program reads the
+# user's environment when it starts).
+set_temp() {
+    fx >/dev/null <<EOF
+regset|HKCU\\Environment|TEMP|REG_SZ|text:$1
+regset|HKCU\\Environment|TMP|REG_SZ|text:$1
+EOF
+    fx <<<'paths' | sed -n 's/^temp=//p'
+}
+
+# check_delivered [<temp folder> [<where it really is>]]: the payload
+# written byte for byte and started as check_started says.
 check_delivered() {
     local temp="${1:-${E2E_PATH[temp]}}"
-    check "installer written byte for byte to ${temp}nuben_setup.exe" \
-        cmp -s "$E2E_C/e2e/$PAYLOAD_EXE" "$(unixpath "${temp}nuben_setup.exe")"
-    check_started "$temp"
+    local real="${2:-$temp}"
+    check "installer written byte for byte to ${real}nuben_setup.exe" \
+        cmp -s "$E2E_C/e2e/$PAYLOAD_EXE" "$(unixpath "${real}nuben_setup.exe")"
+    check_started "$temp" "$real"
 }
-# check_started [<temp folder>]: the installer started once, from its quoted
-# path, with the temp folder current; the bootstrapper ended before it did.
+# check_started [<temp folder> [<where it really is>]]: the installer started
+# once, from its quoted path in the folder where it really is, with the temp
+# folder as given current; the bootstrapper ended before it did.
 check_started() {
     local temp="${1:-${E2E_PATH[temp]}}"
+    local real="${2:-$temp}"
     check_eq "installer starts" 1 "$(installer_starts)"
-    check_hex "installer command line" "$(cp949hex "\"${temp}nuben_setup.exe\"")" \
+    check_hex "installer command line" "$(cp949hex "\"${real}nuben_setup.exe\"")" \
         "$(installer_field cmdline)"
-    check_hex "installer module" "$(cp949hex "${temp}nuben_setup.exe")" "$(installer_field module)"
+    check_hex "installer module" "$(cp949hex "${real}nuben_setup.exe")" "$(installer_field module)"
     check_hex "installer current folder" "$(cp949hex "${temp%\\}")" "$(installer_field cwd)"
     # Shown normally: STARTF_USESHOWWINDOW with SW_SHOWNORMAL.
     check_eq "installer start-up record" "flags=1,show=1" "$(installer_field startup)"
