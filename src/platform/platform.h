@@ -136,9 +136,10 @@ class Platform {
     // CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
     // FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, NULL): until CloseFile nobody
     // can write, replace, rename or delete the file, while it can be read and started. Fails
-    // on a file open elsewhere for writing or deleting, and on a folder; a link is opened
-    // itself (Wine 8 follows a Unix symbolic link); kInvalidHandle on failure.
-    virtual FileHandle OpenFileToHold(const std::string& path) = 0;
+    // on a file open elsewhere for writing or deleting (ERROR_SHARING_VIOLATION), and on a
+    // folder; a link is opened itself (Wine 8 follows a Unix symbolic link); kInvalidHandle
+    // on failure, with *error = GetLastError().
+    virtual FileHandle OpenFileToHold(const std::string& path, std::uint32_t* error) = 0;
     // ReadFile(file, data, size, &read, NULL): *read is 0 at the end of the file.
     virtual bool ReadFromFile(FileHandle file, void* data, std::uint32_t size,
                               std::uint32_t* read) = 0;
@@ -150,6 +151,9 @@ class Platform {
     // replaced or removed, while its entries can; a link is opened itself, not its target
     // (Wine 8 follows a Unix symbolic link); kInvalidHandle on failure.
     virtual FileHandle OpenFolderToHold(const std::string& path) = 0;
+    // The same open without FILE_FLAG_OPEN_REPARSE_POINT: a link at the end of `path` is
+    // followed, and the folder it leads to is what is held.
+    virtual FileHandle OpenFolderToHoldThroughLink(const std::string& path) = 0;
     // GetFileInformationByHandle's dwFileAttributes; kInvalidFileAttributes on failure.
     virtual std::uint32_t HeldAttributesOf(FileHandle file) = 0;
     // GetFinalPathNameByHandleA(file, MAX_PATH buffer, FILE_NAME_NORMALIZED |

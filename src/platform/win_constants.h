@@ -16,6 +16,7 @@ constexpr long kErrorFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
 constexpr long kErrorAccessDenied = 5;       // ERROR_ACCESS_DENIED
 constexpr long kErrorInvalidHandle = 6;      // ERROR_INVALID_HANDLE
 constexpr long kErrorGenFailure = 31;        // ERROR_GEN_FAILURE
+constexpr long kErrorSharingViolation = 32;  // ERROR_SHARING_VIOLATION
 constexpr long kErrorFileExists = 80;        // ERROR_FILE_EXISTS
 constexpr long kErrorInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 constexpr long kErrorBadPathname = 161;      // ERROR_BAD_PATHNAME

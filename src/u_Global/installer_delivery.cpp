@@ -64,7 +64,8 @@ bool HoldsExactly(Platform& os, FileHandle file, const void* bytes, std::uint32_
 // every byte: between the write and the hold another process may have
 // written its own program over it. Invalid when that cannot be made sure.
 unique_hfile HoldDeliveredInstaller(Platform& os, const std::string& path) {
-    unique_hfile held(os, os.OpenFileToHold(path));
+    std::uint32_t error = 0;
+    unique_hfile held(os, os.OpenFileToHold(path, &error));
     if (!held || !IsFileAt(os, held.get(), path)) return unique_hfile();
     unique_hresource loaded;
     std::uint32_t size = 0;

@@ -93,13 +93,19 @@ TEST_F(FileSemanticsContract, AHeldFolderStaysWhereItIsWhileItsEntriesGo) {
     ASSERT_NE(kInvalidHandle, held) << env_.name();
     EXPECT_EQ(kFileAttributeDirectory,
               os_.HeldAttributesOf(held) & (kFileAttributeDirectory | kFileAttributeReparsePoint));
-    // Whatever spelling opened it, the handle tells where the folder really is.
-    const FileHandle spelled = os_.OpenFolderToHold(AsciiUpper(dir_) + "HELD\\SUB\\..");
-    ASSERT_NE(kInvalidHandle, spelled) << env_.name();
-    std::string final;
-    EXPECT_TRUE(os_.FinalPathOfHeld(spelled, &final)) << "every system since Vista has it";
-    EXPECT_EQ(os_.FullPathOf(dir_ + "held"), final);
-    EXPECT_TRUE(os_.CloseFile(spelled));
+    // Whatever spelling opened it, the handle tells where the folder really is;
+    // held through a link (as the temp folder is), a plain folder is held the same.
+    for (const std::string& spelling :
+         {AsciiUpper(dir_) + "HELD\\SUB\\..", dir_ + "held\\sub\\..\\"}) {
+        const FileHandle spelled = spelling.back() == '\\'
+                                       ? os_.OpenFolderToHoldThroughLink(spelling)
+                                       : os_.OpenFolderToHold(spelling);
+        ASSERT_NE(kInvalidHandle, spelled) << spelling << " on " << env_.name();
+        std::string final;
+        EXPECT_TRUE(os_.FinalPathOfHeld(spelled, &final)) << "every system since Vista has it";
+        EXPECT_EQ(os_.FullPathOf(dir_ + "held"), final);
+        EXPECT_TRUE(os_.CloseFile(spelled));
+    }
     FindEntry entry;
     const FindHandle find = os_.FindFirstEntry(dir_ + "held\\*.*", &entry);
     EXPECT_NE(kInvalidHandle, find) << "listed while held";
@@ -179,7 +185,9 @@ TEST_F(FileSemanticsContract, ANewFileIsMadeOnlyWhereNoEntryOfThatNameIs) {
     std::uint32_t written = 0;
     EXPECT_TRUE(os_.WriteToFile(file, "new", 3, &written));
     EXPECT_EQ(3u, written);
-    EXPECT_EQ(kInvalidHandle, os_.OpenFileToHold(dir_ + "new.bin")) << "still open for writing";
+    std::uint32_t error = 0;
+    EXPECT_EQ(kInvalidHandle, os_.OpenFileToHold(dir_ + "new.bin", &error)) << "open for writing";
+    EXPECT_EQ(static_cast<std::uint32_t>(kErrorSharingViolation), error) << env_.name();
     EXPECT_TRUE(os_.CloseFile(file));
     EXPECT_EQ("new", env_.ReadFileBytes(dir_ + "new.bin"));
 }
@@ -188,7 +196,8 @@ TEST_F(FileSemanticsContract, ANewFileIsMadeOnlyWhereNoEntryOfThatNameIs) {
 TEST_F(FileSemanticsContract, AHeldFileIsReadAndStartedButNeverChanged) {
     env_.MakeFile(dir_ + "held.bin", "MZ held");
     env_.MakeFolder(dir_ + "folder");
-    const FileHandle held = os_.OpenFileToHold(dir_ + "held.bin");
+    std::uint32_t error = 0;
+    const FileHandle held = os_.OpenFileToHold(dir_ + "held.bin", &error);
     ASSERT_NE(kInvalidHandle, held) << env_.name();
     EXPECT_FALSE(env_.OpensForWriting(dir_ + "held.bin")) << env_.name();
     EXPECT_FALSE(env_.MoveEntry(dir_ + "held.bin", dir_ + "moved.bin")) << env_.name();
@@ -203,7 +212,8 @@ TEST_F(FileSemanticsContract, AHeldFileIsReadAndStartedButNeverChanged) {
     EXPECT_EQ(0u, read) << "the end";
     EXPECT_TRUE(os_.CloseFile(held));
     EXPECT_TRUE(env_.OpensForWriting(dir_ + "held.bin"));
-    EXPECT_EQ(kInvalidHandle, os_.OpenFileToHold(dir_ + "folder")) << "not a folder";
+    EXPECT_EQ(kInvalidHandle, os_.OpenFileToHold(dir_ + "folder", &error)) << "not a folder";
+    EXPECT_EQ(static_cast<std::uint32_t>(kErrorAccessDenied), error) << env_.name();
 
     // A held program starts, asking for System32 DLLs first (Windows 10
     // version 1607 and later, and Wine, take that).
@@ -213,7 +223,7 @@ TEST_F(FileSemanticsContract, AHeldFileIsReadAndStartedButNeverChanged) {
     request.applicationName = request.commandLine.substr(1, request.commandLine.find('"', 1) - 1);
     request.startup = {kStartupInfoSize, kStartfUseShowWindow, kSwShowNormal};
     request.preferSystem32Dlls = true;
-    const FileHandle program = os_.OpenFileToHold(request.applicationName);
+    const FileHandle program = os_.OpenFileToHold(request.applicationName, &error);
     StartedProcess started;
     ASSERT_TRUE(os_.StartProcess(request, &started)) << env_.name() << " error " << started.error;
     EXPECT_TRUE(os_.CloseFile(program)) << request.applicationName;

@@ -1036,8 +1036,8 @@ bool FakePlatform::WriteToFile(FileHandle file, const void* data, std::uint32_t 
     return true;
 }
 
-FileHandle FakePlatform::OpenFileToHold(const std::string& path) {
-    return OpenEntryItself("OpenFileToHold", "HoldFile", path, kFileHold);
+FileHandle FakePlatform::OpenFileToHold(const std::string& path, std::uint32_t* error) {
+    return OpenEntryItself("OpenFileToHold", "HoldFile", path, kFileHold, error);
 }
 
 bool FakePlatform::ReadFromFile(FileHandle file, void* data, std::uint32_t size,
@@ -1073,24 +1073,32 @@ bool FakePlatform::CloseFile(FileHandle file) {
     return !plan.fail;
 }
 
-// As Windows does, a link is opened itself, not its target. A folder hold
-// shares all but delete, so it fails on an entry open without sharing; a file
-// hold shares reading only, so it counts as such an open itself and takes no
-// folder; attribute access alone is not subject to other handles' sharing.
+// As Windows does, a link is opened itself, not its target (but for a hold
+// through a link). A folder hold shares all but delete, so it fails on an
+// entry open without sharing; a file hold shares reading only, so it counts as
+// such an open itself and takes no folder; attribute access alone is not
+// subject to other handles' sharing.
 FileHandle FakePlatform::OpenEntryItself(const char* operation, const char* logged,
-                                         const std::string& path, Opening opening) {
+                                         const std::string& path, Opening opening,
+                                         std::uint32_t* error) {
     const CallPlan plan = Enter(operation, path);
-    const Located at = Locate(path, false);
-    const bool ok = !plan.fail && !Injected(operation, at.full) && at.node &&
-                    (opening == kToChange || at.node->openCount == 0) &&
-                    (opening != kFileHold || !at.node->IsFolder());
-    Log(std::string(logged) + " " + at.full + (ok ? " -> ok" : " -> fail"));
-    if (!ok) return kInvalidHandle;
-    if (opening != kToChange) ++(opening == kFolderHold ? at.node->holdCount : at.node->openCount);
+    const Located at = Locate(path, opening == kFolderHoldThroughLink);
+    const bool folderHold = opening == kFolderHold || opening == kFolderHoldThroughLink;
+    long code = kErrorGenFailure;
+    if (!plan.fail && !Injected(operation, at.full, &code)) {
+        code = !at.node                                         ? kErrorFileNotFound
+               : opening != kToChange && at.node->openCount > 0 ? kErrorSharingViolation
+               : opening == kFileHold && at.node->IsFolder()    ? kErrorAccessDenied
+                                                                : kErrorSuccess;
+    }
+    if (error != nullptr) *error = static_cast<std::uint32_t>(code);
+    Log(std::string(logged) + " " + at.full + (code == kErrorSuccess ? " -> ok" : " -> fail"));
+    if (code != kErrorSuccess) return kInvalidHandle;
+    if (opening != kToChange) ++(folderHold ? at.node->holdCount : at.node->openCount);
     Handle handle;
     handle.kind = kFile;
     handle.file = at.node;
-    handle.folderHold = opening == kFolderHold;
+    handle.folderHold = folderHold;
     handle.sharesAll = opening == kToChange;
     handle.path = at.full;
     return NewHandle(std::move(handle));
@@ -1098,6 +1106,11 @@ FileHandle FakePlatform::OpenEntryItself(const char* operation, const char* logg
 
 FileHandle FakePlatform::OpenFolderToHold(const std::string& path) {
     return OpenEntryItself("OpenFolderToHold", "HoldFolder", path, kFolderHold);
+}
+
+FileHandle FakePlatform::OpenFolderToHoldThroughLink(const std::string& path) {
+    return OpenEntryItself("OpenFolderToHoldThroughLink", "HoldFolder", path,
+                           kFolderHoldThroughLink);
 }
 
 std::uint32_t FakePlatform::HeldAttributesOf(FileHandle file) {

@@ -281,11 +281,12 @@ class FakePlatform : public Platform {
     FileHandle CreateNewFileForWriting(const std::string& path) override;
     bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
                      std::uint32_t* written) override;
-    FileHandle OpenFileToHold(const std::string& path) override;
+    FileHandle OpenFileToHold(const std::string& path, std::uint32_t* error) override;
     bool ReadFromFile(FileHandle file, void* data, std::uint32_t size,
                       std::uint32_t* read) override;
     bool CloseFile(FileHandle file) override;
     FileHandle OpenFolderToHold(const std::string& path) override;
+    FileHandle OpenFolderToHoldThroughLink(const std::string& path) override;
     std::uint32_t HeldAttributesOf(FileHandle file) override;
     bool FinalPathOfHeld(FileHandle file, std::string* path) override;
     FileHandle OpenEntryToChange(const std::string& path) override;
@@ -446,9 +447,9 @@ class FakePlatform : public Platform {
     // Files.
     std::string Normalise(const std::string& path) const;
     Located Locate(const std::string& path, bool followLast, int depth = 0) const;
-    enum Opening { kToChange, kFolderHold, kFileHold };
+    enum Opening { kToChange, kFolderHold, kFolderHoldThroughLink, kFileHold };
     FileHandle OpenEntryItself(const char* operation, const char* logged, const std::string& path,
-                               Opening opening);
+                               Opening opening, std::uint32_t* error = nullptr);
     std::shared_ptr<FsNode> RootFor(const std::string& full, std::string* rest) const;
     std::shared_ptr<FsNode> FollowLink(const std::shared_ptr<FsNode>& node, int depth) const;
     std::uint32_t ReportedAttributes(const FsNode& node) const;

@@ -285,10 +285,11 @@ bool Win32Platform::WriteToFile(FileHandle file, const void* data, std::uint32_t
     return ok != FALSE;
 }
 
-FileHandle Win32Platform::OpenFileToHold(const std::string& path) {
+FileHandle Win32Platform::OpenFileToHold(const std::string& path, std::uint32_t* error) {
     // Read sharing only: no writer, no rename, no delete while it is held.
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    *error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
     return FromPointer(file);  // INVALID_HANDLE_VALUE is kInvalidHandle
 }
 
@@ -304,13 +305,25 @@ bool Win32Platform::CloseFile(FileHandle file) {
     return CloseHandle(ToHandle(file)) != FALSE;
 }
 
-FileHandle Win32Platform::OpenFolderToHold(const std::string& path) {
+namespace {
+
+FileHandle HoldFolder(const std::string& path, DWORD linkFlag) {
     // No FILE_SHARE_DELETE: that is what keeps the folder from being renamed or removed.
     HANDLE folder =
         CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                    FILE_FLAG_BACKUP_SEMANTICS | linkFlag, nullptr);
     return FromPointer(folder);  // INVALID_HANDLE_VALUE is kInvalidHandle
+}
+
+}  // namespace
+
+FileHandle Win32Platform::OpenFolderToHold(const std::string& path) {
+    return HoldFolder(path, FILE_FLAG_OPEN_REPARSE_POINT);
+}
+
+FileHandle Win32Platform::OpenFolderToHoldThroughLink(const std::string& path) {
+    return HoldFolder(path, 0);
 }
 
 std::uint32_t Win32Platform::HeldAttributesOf(FileHandle file) {

@@ -35,11 +35,12 @@ class Win32Platform final : public Platform {
     FileHandle CreateNewFileForWriting(const std::string& path) override;
     bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
                      std::uint32_t* written) override;
-    FileHandle OpenFileToHold(const std::string& path) override;
+    FileHandle OpenFileToHold(const std::string& path, std::uint32_t* error) override;
     bool ReadFromFile(FileHandle file, void* data, std::uint32_t size,
                       std::uint32_t* read) override;
     bool CloseFile(FileHandle file) override;
     FileHandle OpenFolderToHold(const std::string& path) override;
+    FileHandle OpenFolderToHoldThroughLink(const std::string& path) override;
     std::uint32_t HeldAttributesOf(FileHandle file) override;
     bool FinalPathOfHeld(FileHandle file, std::string* path) override;
     FileHandle OpenEntryToChange(const std::string& path) override;
