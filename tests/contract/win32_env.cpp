@@ -398,9 +398,9 @@ class Win32Env final : public ContractEnv {
     // Creates HKLM\path and any missing parents; nullptr (and a failure) when it cannot.
     HKEY MakeKey(const std::wstring& path) {
         HKEY key = nullptr;
-        const LONG rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr,
-                                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                                        nullptr);
+        const LONG rc =
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr);
         if (rc != ERROR_SUCCESS) ADD_FAILURE() << "RegCreateKeyExW" << Win32Error(rc);
         return key;
     }

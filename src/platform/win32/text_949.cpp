@@ -11,53 +11,33 @@ constexpr UINT kCodePage = 949;
 
 }  // namespace
 
-bool WideText::Assign(const char* text, std::size_t maxChars) {
-    heap_.reset();
-    local_[0] = L'\0';
-    const int bytes = static_cast<int>(std::strlen(text));
-    if (bytes == 0) return true;
-    // MB_ERR_INVALID_CHARS: a lone lead byte or an unassigned pair names
-    // nothing; without it, it would become "?", a wildcard to FindFirstFile.
-    const int chars = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, text, bytes, nullptr, 0);
-    if (chars <= 0) return false;
-    if (maxChars != 0 && static_cast<std::size_t>(chars) > maxChars) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return false;
+int ToWide(const char* text, std::size_t size, wchar_t* out, std::size_t capacity) {
+    out[0] = L'\0';
+    if (size == 0) return 0;
+    // MB_ERR_INVALID_CHARS: without it, bytes that are no character would
+    // become "?", a wildcard to FindFirstFile.
+    const int chars = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, text,
+                                          static_cast<int>(size), out, static_cast<int>(capacity));
+    if (chars <= 0) {
+        if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        out[0] = L'\0';
+        return -1;
     }
-    if (static_cast<std::size_t>(chars) > kAnsiPathChars) heap_.reset(new wchar_t[chars + 1]);
-    wchar_t* out = data();
-    if (MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, text, bytes, out, chars) != chars)
-        return false;
     out[chars] = L'\0';
-    return true;
+    return chars;
 }
 
-bool To949(const wchar_t* text, std::size_t count, std::string* out) {
-    out->clear();
-    if (count == 0) return true;
-    const int chars = static_cast<int>(count);
+bool ToWide(const std::string& text, wchar_t* out, std::size_t capacity) {
+    return ToWide(text.c_str(), std::strlen(text.c_str()), out, capacity) >= 0;
+}
+
+int To949(const wchar_t* text, std::size_t count, char* out, std::size_t room) {
+    if (count == 0) return 0;
     BOOL lossy = FALSE;
-    const int bytes = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text, chars, nullptr, 0,
-                                          nullptr, &lossy);
-    if (bytes <= 0 || lossy) return false;
-    out->resize(static_cast<std::size_t>(bytes));
-    if (WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text, chars, &(*out)[0], bytes,
-                            nullptr, &lossy) != bytes ||
-        lossy) {
-        out->clear();
-        return false;
-    }
-    return true;
-}
-
-bool To949(const wchar_t* text, std::string* out) {
-    return To949(text, std::wcslen(text), out);
-}
-
-bool To949Within(const wchar_t* text, std::size_t bufferBytes, std::string* out) {
-    if (To949(text, out) && out->size() < bufferBytes) return true;
-    out->clear();
-    return false;
+    const int bytes =
+        WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(count), out,
+                            static_cast<int>(room), nullptr, &lossy);
+    return bytes > 0 && !lossy ? bytes : -1;
 }
 
 }  // namespace nuben::win32

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 
 namespace nuben::win32 {
@@ -17,36 +16,44 @@ namespace nuben::win32 {
 // characters go, 261 do not). The wide forms take longer paths, which the
 // logic's MAX_PATH rules were never meant to meet.
 constexpr std::size_t kAnsiPathChars = 260;
+// Room for the other names and texts the logic hands over (key and value
+// names, resource and mutex names, box texts): its own are far shorter, and
+// one longer fails as a missing name does. On the stack, as are paths, so
+// that no call allocates.
+constexpr std::size_t kNameChars = 1024;
+// A command line: 32,767 characters with its NUL, the most Windows takes.
+constexpr std::size_t kCommandLineChars = 32767;
 
-// A NUL-terminated code page 949 text as UTF-16, up to its first NUL, as
-// the ANSI form would have passed it on. Paths of up to MAX_PATH characters
-// stay on the stack.
-class WideText {
-  public:
-    // False (with the last error set) when `text` is no valid code page 949
-    // text, or, with `maxChars`, longer than that many characters.
-    bool Assign(const char* text, std::size_t maxChars = 0);
-    bool Assign(const std::string& text, std::size_t maxChars = 0) {
-        return Assign(text.c_str(), maxChars);
+// `size` bytes of code page 949 text as UTF-16 in `out`, which has room for
+// `capacity` characters and a NUL: the number of characters, or -1 (with
+// the last error set) when they are no code page 949 text (a lone lead
+// byte, an unassigned pair) or would not fit.
+int ToWide(const char* text, std::size_t size, wchar_t* out, std::size_t capacity);
+// The same for `text` up to its first NUL, as the ANSI forms take it.
+bool ToWide(const std::string& text, wchar_t* out, std::size_t capacity);
+
+// `count` UTF-16 units as code page 949 in `out` (`room` bytes, no NUL
+// added): the number of bytes, or -1 when they would not fit or code page
+// 949 cannot spell them. No best fit: a lookalike ("e" for "é", "\" for the
+// won sign) would name another file or key.
+int To949(const wchar_t* text, std::size_t count, char* out, std::size_t room);
+
+// Code page 949 text as a wide function takes it, at most `Capacity`
+// characters (the ANSI forms' own limit where they have one).
+template <std::size_t Capacity>
+struct WideBuffer {
+    bool Assign(const std::string& text, std::size_t maxChars = Capacity) {
+        return ToWide(text, text_, maxChars);
     }
-    const wchar_t* c_str() const { return heap_ ? heap_.get() : local_; }
-    wchar_t* data() { return heap_ ? heap_.get() : local_; }
+    const wchar_t* get() const { return text_; }
+    wchar_t* get() { return text_; }
 
   private:
-    wchar_t local_[kAnsiPathChars + 1] = {};
-    std::unique_ptr<wchar_t[]> heap_;
+    wchar_t text_[Capacity + 1];
 };
 
-// The code page 949 bytes of `count` UTF-16 units (NULs among them kept).
-// False when code page 949 cannot spell them: no best fit, since a lookalike
-// ("e" for "é", "\" for the won sign) would name another file or key.
-bool To949(const wchar_t* text, std::size_t count, std::string* out);
-// The same for a NUL-terminated text, without its NUL.
-bool To949(const wchar_t* text, std::string* out);
-
-// A path or name from the system as the logic's code page 949 text, checked
-// against the ANSI form's buffer of `bufferBytes` (NUL included): false when
-// it cannot be spelled or would not have fitted.
-bool To949Within(const wchar_t* text, std::size_t bufferBytes, std::string* out);
+using WidePath = WideBuffer<kAnsiPathChars>;
+using WideName = WideBuffer<kNameChars>;
+using WideCommandLine = WideBuffer<kCommandLineChars>;
 
 }  // namespace nuben::win32
