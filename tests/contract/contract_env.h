@@ -48,20 +48,14 @@ class ContractEnv {
     // False when the implementation cannot (Wine does not enforce key security).
     virtual bool DenyKeyAccess(const std::string& path, std::uint32_t access) = 0;
 
-    // Names and text that code page 949 cannot spell ("é", which its ANSI
-    // functions turn into "e"), made through the wide functions from their
-    // UTF-16. False where every text is code page 949 (the fake), which then
-    // has no such key, value or file.
-    virtual bool CreateKeyUtf16(const std::string& /*parent*/, const std::u16string& /*name*/) {
+    // A key, text value or file named in UTF-16 with what code page 949
+    // cannot spell ("é", which its ANSI functions turn into "e"). False where
+    // all text is code page 949 (the fake), which then has no such thing.
+    virtual bool CreateKeyUtf16(const std::string&, const std::u16string&) { return false; }
+    virtual bool SetTextValueUtf16(const std::string&, const std::string&, const std::u16string&) {
         return false;
     }
-    virtual bool SetTextValueUtf16(const std::string& /*keyPath*/, const std::string& /*name*/,
-                                   const std::u16string& /*text*/) {
-        return false;
-    }
-    virtual bool MakeFileUtf16(const std::string& /*folder*/, const std::u16string& /*name*/) {
-        return false;
-    }
+    virtual bool MakeFileUtf16(const std::string&, const std::u16string&) { return false; }
 
     // --- Files. Absolute paths on drive C:, backslashes.
 

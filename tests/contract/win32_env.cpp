@@ -3,9 +3,8 @@
 // folder on drive C:, and this test binary's own module and sleeper
 // program for resources and processes. The Platform under test is
 // Win32Platform; set-up and checks use Win32 directly, never the Platform:
-// the wide functions, with the tests' code page 949 names converted here
-// (not by the layer under test), so that they are the same names whatever
-// the code page this runs under (the suite also runs under 1252).
+// the wide functions, names converted from code page 949 here, so that they
+// are the same under any code page (the suite also runs under 1252).
 #include "win32_env.h"
 
 #include <gtest/gtest.h>
@@ -226,17 +225,15 @@ class Win32Env final : public ContractEnv {
 
     void CreateKey(const std::string& path) override { RegCloseKey(MakeKey(Wide(path))); }
 
-    // Text types are stored as RegSetValueExA stores them on a Korean system:
-    // every byte, NULs included, converted from code page 949.
+    // Text is stored as RegSetValueExA stores it on a Korean system: every
+    // byte, NULs included, converted from code page 949.
     void SetValue(const std::string& keyPath, const std::string& valueName, std::uint32_t type,
                   const std::string& bytes) override {
-        if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
-            const std::wstring text = Wide(bytes);
-            SetRawValue(keyPath, Wide(valueName).c_str(), type, text.data(),
-                        text.size() * sizeof(wchar_t));
-        } else {
-            SetRawValue(keyPath, Wide(valueName).c_str(), type, bytes.data(), bytes.size());
-        }
+        const bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+        const std::wstring wide = Wide(bytes);
+        SetRawValue(keyPath, Wide(valueName).c_str(), type,
+                    text ? static_cast<const void*>(wide.c_str()) : bytes.c_str(),
+                    text ? wide.size() * sizeof(wchar_t) : bytes.size());
     }
 
     bool KeyExists(const std::string& path) override {
@@ -261,14 +258,7 @@ class Win32Env final : public ContractEnv {
     }
 
     bool MakeFileUtf16(const std::string& folder, const std::u16string& name) override {
-        const std::wstring path = Wide(folder) + Wide(name);
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            ADD_FAILURE() << "CreateFileW(" << folder << "...)" << Win32Error(GetLastError());
-            return false;
-        }
-        CloseHandle(file);
+        MakeWideFile(Wide(folder) + Wide(name), "", 0);
         return true;
     }
 
@@ -292,18 +282,7 @@ class Win32Env final : public ContractEnv {
 
     void MakeFile(const std::string& path, const std::string& bytes,
                   std::uint32_t attributes) override {
-        HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            ADD_FAILURE() << "CreateFileW(" << path << ")" << Win32Error(GetLastError());
-            return;
-        }
-        DWORD written = 0;
-        if (!bytes.empty())
-            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-        if (written != bytes.size()) ADD_FAILURE() << "WriteFile(" << path << ") short";
-        if (attributes != 0) SetFileAttributesW(Wide(path).c_str(), attributes);
+        MakeWideFile(Wide(path), bytes, attributes);
     }
 
     bool Exists(const std::string& path) override {
@@ -395,6 +374,22 @@ class Win32Env final : public ContractEnv {
     }
 
   private:
+    void MakeWideFile(const std::wstring& path, const std::string& bytes,
+                      std::uint32_t attributes) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            ADD_FAILURE() << "CreateFileW" << Win32Error(GetLastError());
+            return;
+        }
+        DWORD written = 0;
+        if (!bytes.empty())
+            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+        if (written != bytes.size()) ADD_FAILURE() << "WriteFile short";
+        if (attributes != 0) SetFileAttributesW(path.c_str(), attributes);
+    }
+
     // Creates HKLM\path and any missing parents; nullptr (and a failure) when it cannot.
     HKEY MakeKey(const std::wstring& path) {
         HKEY key = nullptr;

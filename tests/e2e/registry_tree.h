@@ -10,11 +10,9 @@
 
 namespace e2e {
 
-// Deletes `path` (code page 949) below `root` and its subtree, children
-// first, in `view` (KEY_WOW64_32KEY, KEY_WOW64_64KEY, or 0 for the
-// process's own), through the wide functions: also children whose names
-// code page 949 cannot spell, and under any code page. Stops at a child
-// that cannot be deleted. True when `path` itself was deleted.
+// Deletes `path` below `root` and its subtree, children first, in `view`
+// (KEY_WOW64_32KEY, KEY_WOW64_64KEY, or 0 for the process's own). Stops at
+// a child that cannot be deleted. True when `path` itself was deleted.
 bool DeleteKeyTree(HKEY root, const std::string& path, REGSAM view);
 
 }  // namespace e2e

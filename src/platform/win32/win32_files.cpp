@@ -36,9 +36,8 @@ bool ToFindEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
     if (name.empty()) return false;
     entry->name = name;
     entry->attributes = data.dwFileAttributes;
-    entry->lastWriteTime =
-        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-        data.ftLastWriteTime.dwLowDateTime;
+    entry->lastWriteTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                           data.ftLastWriteTime.dwLowDateTime;
     return true;
 }
 
@@ -47,7 +46,8 @@ FileHandle OpenPath(const std::string& path, DWORD access, DWORD share, DWORD di
     WidePath wide;
     if (!wide.Assign(path)) return kInvalidHandle;
     // INVALID_HANDLE_VALUE is kInvalidHandle.
-    return FromPointer(CreateFileW(wide.get(), access, share, nullptr, disposition, flags, nullptr));
+    return FromPointer(
+        CreateFileW(wide.get(), access, share, nullptr, disposition, flags, nullptr));
 }
 
 FileHandle HoldFolder(const std::string& path, DWORD linkFlag) {
@@ -72,7 +72,8 @@ bool Win32Platform::ChangeFileAttributes(const std::string& path, std::uint32_t 
 FindHandle Win32Platform::FindFirstEntry(const std::string& pattern, FindEntry* entry) {
     WidePath wide;
     WIN32_FIND_DATAW data;
-    const HANDLE find = wide.Assign(pattern) ? FindFirstFileW(wide.get(), &data) : INVALID_HANDLE_VALUE;
+    const HANDLE find =
+        wide.Assign(pattern) ? FindFirstFileW(wide.get(), &data) : INVALID_HANDLE_VALUE;
     if (find == INVALID_HANDLE_VALUE) return kInvalidHandle;
     // Entries the logic cannot see are skipped, the first as any other; with
     // none left, nothing matched.

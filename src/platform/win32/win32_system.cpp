@@ -42,11 +42,10 @@ std::string Win32Platform::UpperCaseText(const std::string& text) {
     wchar_t wide[kNameChars + 1];
     char upper[2 * kNameChars];
     const int length = ToWide(text.data(), text.size(), wide, kNameChars);
-    const int bytes =
-        length > 0 && LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, wide, length, wide,
-                                   length) == length
-            ? To949(wide, static_cast<std::size_t>(length), upper, sizeof upper)
-            : -1;
+    const int bytes = length > 0 && LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, wide,
+                                                 length, wide, length) == length
+                          ? To949(wide, static_cast<std::size_t>(length), upper, sizeof upper)
+                          : -1;
     return bytes > 0 ? std::string(upper, static_cast<std::size_t>(bytes)) : std::string();
 }
 

@@ -34,8 +34,8 @@ int FetchAnsi(FetchFn fetch, HWND window, char* buffer, int size) {
     wchar_t wide[MAX_PATH + 1];
     const int length = fetch ? fetch(window, wide, size < MAX_PATH + 1 ? size : MAX_PATH + 1) : 0;
     char text[2 * (MAX_PATH + 1)];
-    const int bytes = length > 0 ? To949(wide, static_cast<std::size_t>(length), text, sizeof text)
-                                 : -1;
+    const int bytes =
+        length > 0 ? To949(wide, static_cast<std::size_t>(length), text, sizeof text) : -1;
     if (bytes <= 0) return 0;
     int cut = 0;
     for (int step = 1; cut < bytes; cut += step) {
