@@ -27,13 +27,19 @@ void RunLaunchSequence(GlobalState& g) {
     // twice, remove twice or write the installer under the other's start.
     unique_handle soleRun;
     if (!ClaimSoleRun(os, &soleRun)) return;
+    // The earlier version goes only once its successor is written, held and
+    // checked: a delivery that fails (a full disk, a locked file) ends the run
+    // before anything is closed or removed.
+    DeliveredInstaller installer;
     if (IsBetaInstalled(g)) {
         if (!UserAgrees(os, texts::kBetaQuestion)) return;
+        if (!(installer = DeliverInstaller(g))) return;
         CloseAppWindows(os, kMainWindowClass, texts::kProductName);
         RunAndWait(os, g.UninstallCommand, kSwShowNormal, [&g] { return IsBetaInstalled(g); });
         // The beta's own uninstaller decides; if its registration is still
         // there, installing over it is not safe.
         if (IsBetaInstalled(g)) {
+            installer.Drop(os);
             Tell(os, texts::kBetaBlocked, kBetaBlockedBoxStyle);
             return;
         }
@@ -42,13 +48,16 @@ void RunLaunchSequence(GlobalState& g) {
             Tell(os, texts::kV20Blocked, kV20BlockedBoxStyle);
             return;
         }
+        if (!(installer = DeliverInstaller(g))) return;
         CloseAppWindows(os, kMainWindowClass, texts::kProductName);
         CloseAppWindows(os, kReportToolClass, texts::kReportToolTitle);
         // Give the product's programs a moment to quit before their files go.
         os.Pause(kV20ClosePauseMs);
         RemoveVersion20(g);
+    } else {
+        installer = DeliverInstaller(g);
     }
-    DeliverInstaller(g);
+    installer.Start(g);
 }
 
 }  // namespace nuben

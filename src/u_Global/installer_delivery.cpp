@@ -27,21 +27,6 @@ const void* LockPayload(Platform& os, ModuleHandle module, const std::string& ty
     return os.LockResourceData(loaded->get());
 }
 
-// True when the handle holds a plain file at `path` itself, not one that a
-// link above it led elsewhere. Compared in long, normalised form, as
-// GetTempPathA often answers with 8.3 names. Where the system cannot say
-// (before Vista), the byte check after the hold still stands.
-bool IsFileAt(Platform& os, FileHandle file, const std::string& path) {
-    if (!IsPlainFile(os.HeldAttributesOf(file))) return false;
-    std::string final;
-    if (!os.FinalPathOfHeld(file, &final)) return true;
-    const std::string expected = os.FullPathOf(path);
-    if (final.empty() || expected.empty()) return false;
-    if (AsciiUpper(final) == AsciiUpper(expected)) return true;
-    const std::string upper = os.UpperCaseText(final);
-    return !upper.empty() && upper == os.UpperCaseText(expected);
-}
-
 // True when the held file holds exactly `size` bytes equal to `bytes`.
 bool HoldsExactly(Platform& os, FileHandle file, const void* bytes, std::uint32_t size) {
     std::vector<char> chunk(kCompareChunk);
@@ -59,14 +44,37 @@ bool HoldsExactly(Platform& os, FileHandle file, const void* bytes, std::uint32_
     }
 }
 
+// A virus scanner opens each new program file on its own for a moment, the
+// moment its writer closes it: a hold or a start refused for sharing or access
+// is tried again, for about 3 s in all. Any other error, "virus detected"
+// (225, 226) included, is final.
+constexpr int kScannerTries = 30;
+constexpr std::uint32_t kScannerPauseMs = 100;
+
+template <typename Attempt>
+bool TryPastAScanner(Platform& os, Attempt attempt) {
+    for (int tries = 1;; ++tries) {
+        std::uint32_t error = 0;
+        if (attempt(&error)) return true;
+        if (tries == kScannerTries ||
+            (error != static_cast<std::uint32_t>(kErrorSharingViolation) &&
+             error != static_cast<std::uint32_t>(kErrorAccessDenied)))
+            return false;
+        os.Pause(kScannerPauseMs);
+    }
+}
+
 // Opens the written installer so that nobody can write, replace, rename or
 // delete it until the hold ends, then checks that it is still the payload,
 // every byte: between the write and the hold another process may have
 // written its own program over it. Invalid when that cannot be made sure.
 unique_hfile HoldDeliveredInstaller(Platform& os, const std::string& path) {
-    std::uint32_t error = 0;
-    unique_hfile held(os, os.OpenFileToHold(path, &error));
-    if (!held || !IsFileAt(os, held.get(), path)) return unique_hfile();
+    unique_hfile held;
+    TryPastAScanner(os, [&](std::uint32_t* error) {
+        held = unique_hfile(os, os.OpenFileToHold(path, error));
+        return held.valid();
+    });
+    if (!held || !IsPlainFile(os.HeldAttributesOf(held.get()))) return unique_hfile();
     unique_hresource loaded;
     std::uint32_t size = 0;
     const void* bytes = LockPayload(os, os.OwnModule(), kPayloadType, kPayloadName, &loaded, &size);
@@ -89,12 +97,17 @@ void StartInstaller(Platform& os, const std::string& path) {
     // that someone put there under a system DLL's name.
     request.preferSystem32Dlls = true;
     StartedProcess started;
-    if (!os.StartProcess(request, &started)) {
-        // Windows before 10 version 1607 knows no such policy: start it plainly, once.
-        if (started.error != kErrorInvalidParameter) return;
-        request.preferSystem32Dlls = false;
-        if (!os.StartProcess(request, &started)) return;
-    }
+    const bool ok = TryPastAScanner(os, [&](std::uint32_t* error) {
+        if (os.StartProcess(request, &started)) return true;
+        // Windows before 10 version 1607 knows no such policy: start it plainly from now on.
+        if (started.error == kErrorInvalidParameter && request.preferSystem32Dlls) {
+            request.preferSystem32Dlls = false;
+            if (os.StartProcess(request, &started)) return true;
+        }
+        *error = started.error;
+        return false;
+    });
+    if (!ok) return;
     // No wait of any kind: the bootstrapper ends while the installer runs.
     unique_process_information info;
     info.process = unique_handle(os, started.process);
@@ -115,24 +128,55 @@ bool ExtractResourceToFile(Platform& os, ModuleHandle module, const std::string&
     RemoveEntryItself(os, filePath, os.FileAttributesOf(filePath));
     // Declared after `loaded`, so the file is closed before the resource is released.
     const unique_hfile file(os, os.CreateNewFileForWriting(filePath));
-    if (!file || !IsFileAt(os, file.get(), filePath)) return false;
     std::uint32_t written = 0;
     // A short write would leave a truncated installer that must never be started.
-    return os.WriteToFile(file.get(), bytes, size, &written) && written == size;
+    return file && os.WriteToFile(file.get(), bytes, size, &written) && written == size;
 }
 
-void DeliverInstaller(GlobalState& g) {
+DeliveredInstaller DeliverInstaller(GlobalState& g) {
     Platform& os = g.os;
     g.TempDir = os.TempFolderPath();
-    const std::string target = g.TempDir + kInstallerFileName;
-    if (!ExtractResourceToFile(os, os.OwnModule(), kPayloadType, kPayloadName, target)) return;
+    // The folder is held where it really is, and the installer written and
+    // started there: a Temp moved and linked, a SUBST or a mapped drive work,
+    // and no link above it can be re-pointed before the start. Where the
+    // system cannot say where that is, TempDir as given.
+    unique_hfile folder(os, os.OpenFolderToHoldThroughLink(g.TempDir.empty() ? "." : g.TempDir));
+    if (!folder) return DeliveredInstaller();
+    std::string final;
+    const std::string where = os.FinalPathOfHeld(folder.get(), &final) && !final.empty()
+                                  ? WithTrailingBackslash(os, final)
+                                  : g.TempDir;
+    DeliveredInstaller installer;
+    installer.folder_ = std::move(folder);
+    installer.path_ = where + kInstallerFileName;
+    if (ExtractResourceToFile(os, os.OwnModule(), kPayloadType, kPayloadName, installer.path_))
+        installer.file_ = HoldDeliveredInstaller(os, installer.path_);
+    // Not written whole (a full disk), not the payload, or not to be had: it
+    // is never started, by us or by hand, nor left behind.
+    if (!installer) installer.Drop(os);
+    return installer;
+}
+
+DeliveredInstaller::DeliveredInstaller(DeliveredInstaller&&) noexcept = default;
+DeliveredInstaller& DeliveredInstaller::operator=(DeliveredInstaller&&) noexcept = default;
+DeliveredInstaller::~DeliveredInstaller() = default;
+
+void DeliveredInstaller::Start(GlobalState& g) {
+    if (!file_) return;
+    // The installer inherits the temp folder as its working directory.
+    g.os.ChangeCurrentDirectory(g.TempDir);
+    StartInstaller(g.os, path_);
     // Held until CreateProcessA has returned; the started image then keeps
     // the file from being changed itself.
-    const unique_hfile held = HoldDeliveredInstaller(os, target);
-    if (!held) return;
-    // The installer inherits the temp folder as its working directory.
-    os.ChangeCurrentDirectory(g.TempDir);
-    StartInstaller(os, target);
+    file_.reset();
+    folder_.reset();
+}
+
+void DeliveredInstaller::Drop(Platform& os) {
+    file_.reset();
+    // The folder is still held: the name is removed as itself, in that folder.
+    RemoveEntryItself(os, path_, os.FileAttributesOf(path_));
+    folder_.reset();
 }
 
 }  // namespace nuben

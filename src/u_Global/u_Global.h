@@ -100,13 +100,35 @@ bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t show
 // --- Installer delivery.
 
 // Writes the resource's bytes to `filePath`, made new: whatever stood under that name
-// goes first, as itself (a link as a link), and the file made must be a plain file
-// there, not one a link led elsewhere. True only when all the bytes were written.
+// goes first, as itself (a link as a link). True only when all the bytes were written.
 bool ExtractResourceToFile(Platform& os, ModuleHandle module, const std::string& typeName,
                            const std::string& resourceName, const std::string& filePath);
-// Writes the embedded installer into the temp folder, holds it so that nobody can
-// change it, checks every byte, and starts it without waiting. Nothing starts when
-// any of that fails.
-void DeliverInstaller(GlobalState& g);
+
+// The installer written into the temp folder, held with that folder and checked
+// byte for byte: until it is started or dropped nobody can change, rename or
+// replace it, nor lead its path elsewhere. Empty when delivery failed.
+class DeliveredInstaller {
+  public:
+    DeliveredInstaller() = default;
+    // Out of line: the launch sequence's every return would otherwise carry the release.
+    DeliveredInstaller(DeliveredInstaller&&) noexcept;
+    DeliveredInstaller& operator=(DeliveredInstaller&&) noexcept;
+    ~DeliveredInstaller();
+    explicit operator bool() const { return file_.valid(); }
+    // Makes TempDir current and starts the held file without waiting; the holds end after.
+    void Start(GlobalState& g);
+    // Releases the file and removes it: it is never started and not left behind.
+    void Drop(Platform& os);
+
+  private:
+    friend DeliveredInstaller DeliverInstaller(GlobalState& g);
+    unique_hfile folder_;
+    unique_hfile file_;
+    std::string path_;  // where the file really is
+};
+
+// Writes the embedded installer into the temp folder, holds it and checks every
+// byte. Empty, leaving nothing behind, when any of that fails.
+DeliveredInstaller DeliverInstaller(GlobalState& g);
 
 }  // namespace nuben

@@ -18,9 +18,8 @@ LaunchRun RunLaunch(const Scenario& scenario, const FaultPlan& plan) {
     if (plan.odd) os.CorruptCall(plan.call, plan.kind);
     os.SetCallBudget(kCallBudget);
     RunEvidence evidence;
-    os.OnEveryCall([&os, &evidence](const fake::CallRecord& call) {
-        if (call.operation == "StartProcess") CheckInstallerAtStart(os, call.subject, &evidence);
-    });
+    os.OnEveryCall(
+        [&os, &evidence](const fake::CallRecord& call) { CheckCall(os, call, &evidence); });
 
     GlobalState g(os);
     try {

@@ -64,19 +64,36 @@ MachineBefore Capture(const fake::FakePlatform& os) {
     return MachineBefore{os.FileState(), os.RegistryState()};
 }
 
-void CheckInstallerAtStart(const fake::FakePlatform& os, const std::string& commandLine,
-                           RunEvidence* evidence) {
-    const std::string path = StripQuotes(commandLine);
-    if (!IsInstallerFile(path)) return;
-    const std::string bytes = os.FileBytes(path);
-    if (bytes != test::InstallerBytes()) {
-        evidence->atStart.push_back("installer started from a file of " +
-                                    std::to_string(bytes.size()) + " bytes, not the payload's " +
-                                    std::to_string(test::InstallerBytes().size()));
+void CheckCall(const fake::FakePlatform& os, const fake::CallRecord& call, RunEvidence* evidence) {
+    const std::string& operation = call.operation;
+    if (operation == "DesktopWindow") evidence->wentOn = true;
+    const bool removes = operation == "RemoveFile" || operation == "RemoveEmptyDirectory";
+    if (operation != "OpenFileToHold" && operation != "StartProcess" && !removes &&
+        operation != "PostMessageTo" && operation != "DeleteRegistryKey")
+        return;
+    const std::string path = StripQuotes(call.subject);
+    const bool installer = IsInstallerFile(path);
+    if (operation == "OpenFileToHold" && installer) evidence->heldInstaller = path;
+    if (operation == "StartProcess" && installer) {
+        const std::string bytes = os.FileBytes(path);
+        if (bytes != test::InstallerBytes()) {
+            evidence->atStart.push_back(
+                "installer started from a file of " + std::to_string(bytes.size()) +
+                " bytes, not the payload's " + std::to_string(test::InstallerBytes().size()));
+        }
+        // Held by the program, which it can only be once nothing writes to it.
+        if (!os.IsOpen(path))
+            evidence->atStart.push_back("installer started while nothing holds its file");
+        return;
     }
-    // Held by the program, which it can only be once nothing writes to it.
-    if (!os.IsOpen(path))
-        evidence->atStart.push_back("installer started while nothing holds its file");
+    // Nothing is told to quit, run or removed before the installer is held whole.
+    const std::string& held = evidence->heldInstaller;
+    if ((removes || operation == "StartProcess") && installer) return;
+    if (operation != "OpenFileToHold" &&
+        (held.empty() || !os.IsOpen(held) || os.FileBytes(held) != test::InstallerBytes())) {
+        evidence->atStart.push_back(
+            operation + " before the installer was held whole: " + Printable(call.subject));
+    }
 }
 
 std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,
@@ -187,10 +204,10 @@ std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,
     // --- The pause belongs to the 2.0 road after its Yes; the beta road
     // after its Yes may poll the uninstaller's job.
     std::vector<std::uint32_t> pause =
-        v20Yes ? std::vector<std::uint32_t>{1000} : std::vector<std::uint32_t>{};
+        v20Yes && evidence.wentOn ? std::vector<std::uint32_t>{1000} : std::vector<std::uint32_t>{};
     if (betaYes) pause.resize(os.Pauses().size(), 100);
     if (os.Pauses() != pause)
-        breaches.push_back("pauses other than the one second after the 2.0 Yes");
+        breaches.push_back("pauses other than the one second after the 2.0 Yes and its delivery");
     return breaches;
 }
 

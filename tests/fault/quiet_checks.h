@@ -1,6 +1,7 @@
 // What every run must show, whatever failed or answered oddly on the way:
 // nothing escaped, no box beyond the specified ones, no removal without a
-// Yes and none outside the targets, every handle closed, and an installer
+// Yes and none outside the targets, nothing closed, run or removed before
+// the installer is held whole, every handle closed, and an installer
 // started only from a completely written file.
 #pragma once
 
@@ -21,16 +22,18 @@ struct MachineBefore {
 struct RunEvidence {
     bool threw = false;
     std::string exception;
-    // Breaches seen at the moment the installer was started.
+    // Breaches seen at the moment of a call (an installer start, a removal).
     std::vector<std::string> atStart;
+    std::string heldInstaller;  // the installer file the program opened to hold
+    bool wentOn = false;        // the run went on past delivery to the windows
 };
 
 MachineBefore Capture(const fake::FakePlatform& os);
 
-// Checks an installer start at the moment it is asked for: the file must
-// hold every byte of the payload and be closed.
-void CheckInstallerAtStart(const fake::FakePlatform& os, const std::string& commandLine,
-                           RunEvidence* evidence);
+// Checks a call at the moment it is made: an installer start must find the
+// file holding every byte of the payload and held; a window told to quit, an
+// uninstaller started or anything removed must find the installer so already.
+void CheckCall(const fake::FakePlatform& os, const fake::CallRecord& call, RunEvidence* evidence);
 
 // One line per breach; empty when the run was quiet.
 std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,

@@ -97,16 +97,22 @@ class LaunchTest : public FurnishedMachineTest {
         }
         return trace;
     }
-    // The beta road up to its uninstaller's end: asked, the main window
-    // told to quit, the uninstaller started and awaited.
+    // The beta road up to its uninstaller's end: asked, the installer
+    // written, the main window told to quit, the uninstaller started and awaited.
     std::vector<std::string> BetaRemoval() const {
-        return {"Box 0x00040024", Post(mainWindow), "Start " + kUninstaller,
-                "WaitInputIdle #1 0xFFFFFFFF", "WaitEnd #1 0xFFFFFFFF"};
+        return {"Box 0x00040024",
+                kWritten,
+                Post(mainWindow),
+                "Start " + kUninstaller,
+                "WaitInputIdle #1 0xFFFFFFFF",
+                "WaitEnd #1 0xFFFFFFFF"};
     }
+    // The written installer started, once whatever had to go is gone.
     std::vector<std::string> Delivery() const {
-        return {"CreateFile " + kInstaller + " -> ok", "SetCurrentDir " + kTemp + " -> ok",
-                "Start " + kInstaller};
+        return {"SetCurrentDir " + kTemp + " -> ok", "Start " + kInstaller};
     }
+    const std::string kWritten = "CreateFile " + kInstaller + " -> ok";
+    const std::string kDropped = "RemoveFile " + kInstaller + " -> ok";
     std::string Post(WindowHandle window) const {
         return "PostMessage " + os.Describe(window) + " 0x0012";
     }
@@ -123,7 +129,7 @@ class LaunchTest : public FurnishedMachineTest {
 TEST_F(LaunchTest, NothingInstalled_NoBoxAndTheInstallerIsDelivered) {
     RunLaunchSequence(g);
     EXPECT_TRUE(Boxes().empty());
-    EXPECT_EQ(Delivery(), Trace());
+    EXPECT_EQ(Then({kWritten}, Delivery()), Trace());
     EXPECT_EQ(InstallerBytes(), os.FileBytes(kInstaller));
 }
 
@@ -153,8 +159,8 @@ TEST_F(LaunchTest, BetaAcceptedButStillRegistered_BetaBlockedAndNoDelivery) {
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}, {kBetaBlocked, kErrorStyle}}),
               Boxes());
-    EXPECT_EQ(Then(BetaRemoval(), {"CountJob #1 -> 0", "Box 0x00040010"}), Trace());
-    EXPECT_FALSE(os.Exists(kInstaller));
+    EXPECT_EQ(Then(BetaRemoval(), {"CountJob #1 -> 0", kDropped, "Box 0x00040010"}), Trace());
+    EXPECT_FALSE(os.Exists(kInstaller)) << "never started, nor left behind";
 }
 
 // How an uninstaller goes about it, and what the wait after its end does.
@@ -201,7 +207,7 @@ TEST_P(UninstallerTest, TheRecheckComesOnlyWhenTheWorkIsDone) {
     os.QueueAnswers({kIdYes});
     RunLaunchSequence(g);
     EXPECT_EQ(Then(Then(BetaRemoval(), row.afterItsEnd),
-                   row.blocked ? std::vector<std::string>{"Box 0x00040010"} : Delivery()),
+                   row.blocked ? std::vector<std::string>{kDropped, "Box 0x00040010"} : Delivery()),
               Trace());
 }
 
@@ -228,7 +234,8 @@ TEST_F(LaunchTest, BetaWithoutUninstallString_NothingStartsAndBetaBlocked) {
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}, {kBetaBlocked, kErrorStyle}}),
               Boxes());
-    EXPECT_EQ((std::vector<std::string>{"Box 0x00040024", Post(mainWindow), "Box 0x00040010"}),
+    EXPECT_EQ((std::vector<std::string>{"Box 0x00040024", kWritten, Post(mainWindow), kDropped,
+                                        "Box 0x00040010"}),
               Trace());
 }
 
@@ -251,7 +258,7 @@ TEST_F(LaunchTest, Version20Accepted_WindowsToldInOrderPauseRemovalThenDelivery)
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kV20Question, kQuestionStyle}}), Boxes());
     EXPECT_EQ(
-        Then({"Box 0x00040024", Post(mainWindow), Post(reportTool), "Pause 1000",
+        Then({"Box 0x00040024", kWritten, Post(mainWindow), Post(reportTool), "Pause 1000",
               "RemoveFile " + kApp + "\\NuBen.exe -> ok", "RemoveDir " + kApp + " -> ok",
               "DeleteKey HKLM\\SOFTWARE\\NU-BEN -> 0", "DeleteKey HKLM\\" + kV20Key + " -> 0"},
              Delivery()),
@@ -324,11 +331,29 @@ TEST_F(LaunchTest, ASecondCopyEndsAtOnceAndOneThatCannotTellRuns) {
     EXPECT_EQ(1u, os.Starts().size());
 }
 
-TEST_F(LaunchTest, AFailedDeliveryEndsQuietly) {
+// Delivery comes before anything is closed, run or removed: where it fails
+// (an earlier installer that cannot be replaced, a full disk, a scanner that
+// never lets go), the run ends there, showing nothing more, and the earlier
+// version stays whole.
+TEST_F(LaunchTest, AFailedDeliveryEndsTheRunBeforeAnythingIsTouched) {
     os.FailNext("CreateNewFileForWriting");
     RunLaunchSequence(g);
-    EXPECT_TRUE(Boxes().empty());
+    InstallVersion20();
+    os.FailNext("WriteToFile");
+    os.QueueAnswers({kIdYes});
+    RunLaunchSequence(g);
+    InstallBeta(true);
+    os.FailNext("OpenFileToHold", "", 30, kErrorSharingViolation);
+    os.QueueAnswers({kIdYes});
+    RunLaunchSequence(g);
+    EXPECT_EQ((std::vector<Box>{{kV20Question, kQuestionStyle}, {kBetaQuestion, kQuestionStyle}}),
+              Boxes());
+    EXPECT_TRUE(os.Posts().empty());
     EXPECT_TRUE(os.Starts().empty());
+    EXPECT_TRUE(os.Exists(kApp + "\\NuBen.exe"));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, kV20Key));
+    EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, kBetaKey));
+    EXPECT_FALSE(os.Exists(kInstaller));
 }
 
 }  // namespace
