@@ -535,8 +535,8 @@ EOF
     fi
 
     # A temp path longer than a path may be: the temp folder cannot be had,
-    # and the installer goes to the current folder under its bare name and
-    # is started from there by that name, not looked for anywhere else.
+    # and the installer goes to the current folder, held where it really is,
+    # and is started from there by that full path, not looked for anywhere else.
     bad_run_begin "temp-longer-than-260"
     temp="C:\\e2e\\work\\$(repeat t 300)"
     seen="$(bad_temp_setup "$temp")"
@@ -547,7 +547,7 @@ EOF
     check "installer written byte for byte to the current folder C:\\e2e" \
         cmp -s "$E2E_C/e2e/$PAYLOAD_EXE" "$E2E_C/e2e/nuben_setup.exe"
     check_eq "installer starts" 1 "$(installer_starts)"
-    check_hex "installer command line" "$(cp949hex '"nuben_setup.exe"')" "$(installer_field cmdline)"
+    check_hex "installer command line" "$(cp949hex '"C:\e2e\nuben_setup.exe"')" "$(installer_field cmdline)"
     check_hex "installer module" "$(cp949hex 'C:\e2e\nuben_setup.exe')" "$(installer_field module)"
     check_hex "installer current folder" "$(cp949hex 'C:\e2e')" "$(installer_field cwd)"
     check "decoy in the Windows folder unchanged" cmp -s "$E2E_CASE_DIR/decoy.bin" "$E2E_C/windows/nuben_setup.exe"
