@@ -12,7 +12,9 @@
 #    check's throwaway certificate and time-stamp authority), softhsm2 and
 #    the OpenSSL PKCS#11 engine (the signing check's key in a token), and
 #    nsis (the end-to-end cases' third-party beta and installer).
-#  - The ko_KR.UTF-8 locale (Wine then uses code page 949).
+#  - The ko_KR.UTF-8 locale (Wine then uses code page 949) and the
+#    en_US.UTF-8 one (code page 1252: the bootstrapper is tested on a
+#    system of another code page too).
 #  - 32-bit programs: if this kernel cannot run i386 ELF itself (no
 #    IA32 emulation), qemu-i386 from Debian trixie's qemu-user (bookworm's
 #    7.2 is too old for Wine) is unpacked to /opt/nuben-qemu/qemu-i386 and
@@ -118,14 +120,16 @@ if [ -n "$packages_only" ]; then
     exit 0
 fi
 
-# --- Locale.
-if ! locale -a 2>/dev/null | grep -qix 'ko_KR\.utf-\?8'; then
-    if [ -f /etc/locale.gen ]; then
-        sed -i 's/^# *\(ko_KR\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+# --- Locales.
+for loc in ko_KR en_US; do
+    if ! locale -a 2>/dev/null | grep -qix "$loc\\.utf-\\?8"; then
+        if [ -f /etc/locale.gen ]; then
+            sed -i "s/^# *\\($loc\\.UTF-8 UTF-8\\)/\\1/" /etc/locale.gen
+        fi
+        localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
+        done_steps+=("$loc.UTF-8 locale generated")
     fi
-    localedef -i ko_KR -f UTF-8 ko_KR.UTF-8
-    done_steps+=("ko_KR.UTF-8 locale generated")
-fi
+done
 
 # --- 32-bit programs.
 

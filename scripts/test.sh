@@ -4,7 +4,8 @@
 #   2. host under AddressSanitizer and UndefinedBehaviorSanitizer, then each
 #      libFuzzer target for NUBEN_FUZZ_SECONDS (default 30 s), then the
 #      formatting of every C and C++ file against .clang-format
-#   3. contract tests against real Windows functions, under Wine
+#   3. contract tests against real Windows functions, under Wine, in code
+#      page 949 and again in 1252
 #   4. end to end: the built bootstrapper under Wine, as a user meets it
 # Installs what it needs first (scripts/setup.sh), so it runs on a fresh machine.
 set -uo pipefail
@@ -48,11 +49,12 @@ run_ctest() {
     fi
 }
 
-# Runs a gtest binary under Wine and records its passed/failed counts.
+# Runs a gtest binary under Wine (in the locale given, else ko_KR) and
+# records its passed/failed counts.
 run_wine_gtest() {
-    local name=$1 exe=$2 log="$logs/$1.log"
+    local name=$1 exe=$2 locale=${3:-} log="$logs/$1.log"
     echo "== $name"
-    bash tests/contract/run_wine.sh "$exe" >"$log" 2>&1
+    NUBEN_CONTRACT_LC_ALL="$locale" bash tests/contract/run_wine.sh "$exe" >"$log" 2>&1
     local rc=$? passed failed
     passed=$(grep -E '^\[  PASSED  \] [0-9]+ test' "$log" | sed -E 's/.*\] ([0-9]+) test.*/\1/')
     failed=$(grep -E '^\[  FAILED  \] [0-9]+ test' "$log" | sed -E 's/.*\] ([0-9]+) test.*/\1/')
@@ -86,6 +88,7 @@ tail -1 "$logs/format.log"
 echo "== win32 build"
 if bash scripts/build.sh win32 >"$logs/win32-build.log" 2>&1; then
     run_wine_gtest "contract-wine" build/win32/tests/contract/contract_tests.exe
+    run_wine_gtest "contract-wine-cp1252" build/win32/tests/contract/contract_tests.exe en_US.UTF-8
 
     echo "== release (size ceiling, imports, manifest, reproducible build and signature, setup on a mirror mid-sync)"
     ctest --test-dir build/win32 -L release --output-on-failure >"$logs/release.log" 2>&1

@@ -7,8 +7,9 @@
 #   nuben_wine_session_stop             # wineservers and the Xvfb it started
 #
 # Safe under `set -euo pipefail`. Needs what scripts/setup.sh installs
-# (wine, wine32, Xvfb, x11-apps, the ko_KR.UTF-8 locale and, on kernels
-# without native i386 support, qemu-i386 registered with binfmt_misc).
+# (wine, wine32, Xvfb, x11-apps, the ko_KR.UTF-8 and en_US.UTF-8 locales
+# and, on kernels without native i386 support, qemu-i386 registered with
+# binfmt_misc).
 # Timings go to stderr as "wine.sh: ...".
 
 # What this session started, so that stop ends exactly that and no more.
@@ -64,7 +65,8 @@ _nuben_wine_server_stop() {
 #     on the first free display from :90, waited for until it accepts.
 #   - HOME=<workdir>/home (scratch, so Wine links nothing into the real
 #     home), WINEDEBUG=-all, LC_ALL=ko_KR.UTF-8 (Wine then uses code page
-#     949 as the ANSI code page), WINEPREFIX=<workdir>/prefix,
+#     949 as the ANSI code page; a program started with
+#     LC_ALL=en_US.UTF-8 gets 1252), WINEPREFIX=<workdir>/prefix,
 #     WINEDLLOVERRIDES without winemenubuilder (no desktop entries) and
 #     without the Mono/Gecko installers (no prompts, no downloads).
 #   - A new prefix: wineboot -i, then HKCU\Software\Wine\X11 Driver
@@ -121,12 +123,16 @@ nuben_wine_session_start() {
     export HOME="$workdir/home"
     export WINEDEBUG=-all
     export LC_ALL=ko_KR.UTF-8
-    if ! locale -a 2>/dev/null | grep -qi '^ko_KR\.utf-\?8$'; then
-        # Not installed system-wide: compile it into the work folder.
-        if [ ! -d "$workdir/locale/ko_KR.UTF-8" ]; then
-            mkdir -p "$workdir/locale"
-            localedef -i ko_KR -f UTF-8 "$workdir/locale/ko_KR.UTF-8" >/dev/null 2>&1 || true
-        fi
+    if [ "$(locale -a 2>/dev/null | grep -ciE '^(ko_KR|en_US)\.utf-?8$')" -lt 2 ]; then
+        # Not installed system-wide: compile both into the work folder
+        # (en_US.UTF-8, code page 1252, for the runs on another code page).
+        local loc
+        for loc in ko_KR en_US; do
+            if [ ! -d "$workdir/locale/$loc.UTF-8" ]; then
+                mkdir -p "$workdir/locale"
+                localedef -i "$loc" -f UTF-8 "$workdir/locale/$loc.UTF-8" >/dev/null 2>&1 || true
+            fi
+        done
         export LOCPATH="$workdir/locale"
     fi
     export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"

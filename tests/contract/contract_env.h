@@ -48,6 +48,15 @@ class ContractEnv {
     // False when the implementation cannot (Wine does not enforce key security).
     virtual bool DenyKeyAccess(const std::string& path, std::uint32_t access) = 0;
 
+    // A key, text value or file named in UTF-16 with what code page 949
+    // cannot spell ("é", which its ANSI functions turn into "e"). False where
+    // all text is code page 949 (the fake), which then has no such thing.
+    virtual bool CreateKeyUtf16(const std::string&, const std::u16string&) { return false; }
+    virtual bool SetTextValueUtf16(const std::string&, const std::string&, const std::u16string&) {
+        return false;
+    }
+    virtual bool MakeFileUtf16(const std::string&, const std::u16string&) { return false; }
+
     // --- Files. Absolute paths on drive C:, backslashes.
 
     // A folder of this test's own, with a trailing backslash, created empty

@@ -124,6 +124,21 @@ TEST_F(RegistrySemanticsContract, SubkeysEnumerateSortedWithoutRegardToCase) {
     os_.CloseRegistryKey(key);
 }
 
+// A subkey whose name code page 949 cannot spell is never listed: its best
+// fit ("cafe" for "café") would name its sibling.
+TEST_F(RegistrySemanticsContract, ANameTheCodePageCannotSpellIsNotListedAsALookalike) {
+    env_.CreateKey(env_.ScratchKey() + "\\cafe");
+    if (!env_.CreateKeyUtf16(env_.ScratchKey(), u"caf\u00e9")) GTEST_SKIP() << env_.name();
+    const KeyHandle key = OpenKey(os_, env_.ScratchKey(), kKeyRead);
+    char name[16] = {};
+    for (std::uint32_t index : {0u, 1u}) {  // "cafe", then "café"
+        std::uint32_t length = sizeof name;
+        EXPECT_EQ(index == 0, os_.EnumRegistrySubkey(key, index, name, &length) == kErrorSuccess);
+    }
+    EXPECT_STREQ("cafe", name);
+    os_.CloseRegistryKey(key);
+}
+
 TEST_F(RegistrySemanticsContract, EnumerationNeedsRoomForTheTerminatingNul) {
     env_.CreateKey(env_.ScratchKey() + "\\Eight888");
     const KeyHandle key = OpenKey(os_, env_.ScratchKey(), kKeyRead);

@@ -41,12 +41,18 @@ TEST_F(TRegistryContract, ReadsTextValuesUpToTheirFirstNul) {
     env_.SetValue(key_, "Plain", kRegSz, korean + std::string(1, '\0'));
     env_.SetValue(key_, "Expand", kRegExpandSz, std::string("%SystemRoot%\\NuBen\0", 19));
     env_.SetValue(key_, "Split", kRegSz, std::string("before\0after\0", 13));
+    // Text code page 949 cannot spell reads as absent: its best fit would
+    // name another folder ("C:\Cafe" for "C:\Café").
+    const bool foreign = env_.SetTextValueUtf16(key_, "Foreign", u"C:\\Caf\u00e9");
     OpenScratch();
     ExpectNoHandleLeak guard(env_);
     EXPECT_EQ(korean, reg_.ReadTextValue("Plain"));
     EXPECT_EQ("%SystemRoot%\\NuBen", reg_.ReadTextValue("Expand"));  // never expanded
     EXPECT_EQ("before", reg_.ReadTextValue("Split"));
     EXPECT_EQ("", reg_.ReadTextValue("Missing"));
+    if (foreign) {
+        EXPECT_EQ("", reg_.ReadTextValue("Foreign"));
+    }
 }
 
 TEST_F(TRegistryContract, ADwordIsNotText) {

@@ -2,7 +2,9 @@
 // HKEY_LOCAL_MACHINE\SOFTWARE\NuBenContract, a scratch folder in the temp
 // folder on drive C:, and this test binary's own module and sleeper
 // program for resources and processes. The Platform under test is
-// Win32Platform; set-up and checks use Win32 directly, never the Platform.
+// Win32Platform; set-up and checks use Win32 directly, never the Platform:
+// the wide functions, names converted from code page 949 here, so that they
+// are the same under any code page (the suite also runs under 1252).
 #include "win32_env.h"
 
 #include <gtest/gtest.h>
@@ -29,27 +31,40 @@ std::string Win32Error(DWORD code) {
     return " (Win32 error " + std::to_string(code) + ")";
 }
 
+// Code page 949 bytes as UTF-16, NULs among them kept.
+std::wstring Wide(const std::string& bytes) {
+    std::wstring wide(bytes.size(), L'\0');
+    const int chars = MultiByteToWideChar(949, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                          &wide[0], static_cast<int>(wide.size()));
+    wide.resize(chars > 0 ? static_cast<std::size_t>(chars) : 0);
+    return wide;
+}
+
+const wchar_t* Wide(const std::u16string& utf16) {
+    return reinterpret_cast<const wchar_t*>(utf16.c_str());
+}
+
 // Removes a folder tree, read-only and hidden entries included.
-void DeleteTree(const std::string& folder) {
-    std::string base = folder;
-    if (!base.empty() && base.back() != '\\') base += '\\';
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((base + "*").c_str(), &data);
+void DeleteTree(const std::wstring& folder) {
+    std::wstring base = folder;
+    if (!base.empty() && base.back() != L'\\') base += L'\\';
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((base + L"*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string full = base + name;
-            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring full = base + name;
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 DeleteTree(full);
             else
-                DeleteFileA(full.c_str());
-        } while (FindNextFileA(find, &data));
+                DeleteFileW(full.c_str());
+        } while (FindNextFileW(find, &data));
         FindClose(find);
     }
-    SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(base.c_str());
+    SetFileAttributesW(base.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(base.c_str());
 }
 
 std::string ExeFolder() {
@@ -208,40 +223,42 @@ class Win32Env final : public ContractEnv {
         return key_;
     }
 
-    void CreateKey(const std::string& path) override {
-        HKEY key = nullptr;
-        const LONG rc =
-            RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        if (rc != ERROR_SUCCESS) {
-            ADD_FAILURE() << "RegCreateKeyExA(HKLM\\" << path << ")" << Win32Error(rc);
-            return;
-        }
-        RegCloseKey(key);
-    }
+    void CreateKey(const std::string& path) override { RegCloseKey(MakeKey(Wide(path))); }
 
+    // Text is stored as RegSetValueExA stores it on a Korean system: every
+    // byte, NULs included, converted from code page 949.
     void SetValue(const std::string& keyPath, const std::string& valueName, std::uint32_t type,
                   const std::string& bytes) override {
-        HKEY key = nullptr;
-        LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        if (rc != ERROR_SUCCESS) {
-            ADD_FAILURE() << "RegCreateKeyExA(HKLM\\" << keyPath << ")" << Win32Error(rc);
-            return;
-        }
-        rc = RegSetValueExA(key, valueName.c_str(), 0, type,
-                            reinterpret_cast<const BYTE*>(bytes.data()),
-                            static_cast<DWORD>(bytes.size()));
-        RegCloseKey(key);
-        if (rc != ERROR_SUCCESS)
-            ADD_FAILURE() << "RegSetValueExA(" << valueName << ")" << Win32Error(rc);
+        const bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+        const std::wstring wide = Wide(bytes);
+        SetRawValue(keyPath, Wide(valueName).c_str(), type,
+                    text ? static_cast<const void*>(wide.c_str()) : bytes.c_str(),
+                    text ? wide.size() * sizeof(wchar_t) : bytes.size());
     }
 
     bool KeyExists(const std::string& path) override {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(path).c_str(), 0, KEY_READ, &key) !=
+            ERROR_SUCCESS)
             return false;
         RegCloseKey(key);
+        return true;
+    }
+
+    bool CreateKeyUtf16(const std::string& parent, const std::u16string& name) override {
+        RegCloseKey(MakeKey(Wide(parent) + L"\\" + Wide(name)));
+        return true;
+    }
+
+    bool SetTextValueUtf16(const std::string& keyPath, const std::string& valueName,
+                           const std::u16string& text) override {
+        SetRawValue(keyPath, Wide(valueName).c_str(), REG_SZ, Wide(text),
+                    (text.size() + 1) * sizeof(char16_t));
+        return true;
+    }
+
+    bool MakeFileUtf16(const std::string& folder, const std::u16string& name) override {
+        MakeWideFile(Wide(folder) + Wide(name), "", 0);
         return true;
     }
 
@@ -255,38 +272,29 @@ class Win32Env final : public ContractEnv {
 
     void MakeFolder(const std::string& path, std::uint32_t attributes) override {
         // Parents first, so a test can name a deep folder at once.
-        for (std::size_t i = 3; i < path.size(); ++i)
-            if (path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-        if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-            ADD_FAILURE() << "CreateDirectoryA(" << path << ")" << Win32Error(GetLastError());
-        if (attributes != 0) SetFileAttributesA(path.c_str(), attributes);
+        const std::wstring wide = Wide(path);
+        for (std::size_t i = 3; i < wide.size(); ++i)
+            if (wide[i] == L'\\') CreateDirectoryW(wide.substr(0, i).c_str(), nullptr);
+        if (!CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            ADD_FAILURE() << "CreateDirectoryW(" << path << ")" << Win32Error(GetLastError());
+        if (attributes != 0) SetFileAttributesW(wide.c_str(), attributes);
     }
 
     void MakeFile(const std::string& path, const std::string& bytes,
                   std::uint32_t attributes) override {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            ADD_FAILURE() << "CreateFileA(" << path << ")" << Win32Error(GetLastError());
-            return;
-        }
-        DWORD written = 0;
-        if (!bytes.empty())
-            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-        if (written != bytes.size()) ADD_FAILURE() << "WriteFile(" << path << ") short";
-        if (attributes != 0) SetFileAttributesA(path.c_str(), attributes);
+        MakeWideFile(Wide(path), bytes, attributes);
     }
 
     bool Exists(const std::string& path) override {
-        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
     std::string ReadFileBytes(const std::string& path) override {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
-            ADD_FAILURE() << "CreateFileA(" << path << ") for reading"
+            ADD_FAILURE() << "CreateFileW(" << path << ") for reading"
                           << Win32Error(GetLastError());
             return std::string();
         }
@@ -301,7 +309,7 @@ class Win32Env final : public ContractEnv {
 
     std::shared_ptr<void> HoldOpen(const std::string& path) override {
         // No sharing at all; BACKUP_SEMANTICS lets a folder be held too.
-        HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+        HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             ADD_FAILURE() << "HoldOpen(" << path << ")" << Win32Error(GetLastError());
@@ -311,11 +319,11 @@ class Win32Env final : public ContractEnv {
     }
 
     bool MoveEntry(const std::string& from, const std::string& to) override {
-        return MoveFileA(from.c_str(), to.c_str()) != FALSE;
+        return MoveFileW(Wide(from).c_str(), Wide(to).c_str()) != FALSE;
     }
 
     bool OpensForWriting(const std::string& path) override {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
+        HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
@@ -362,10 +370,46 @@ class Win32Env final : public ContractEnv {
         active_ = false;
         e2e::DeleteKeyTree(HKEY_LOCAL_MACHINE, key_, 0);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKeyParent);  // only succeeds once empty
-        DeleteTree(folder_);
+        DeleteTree(Wide(folder_));
     }
 
   private:
+    void MakeWideFile(const std::wstring& path, const std::string& bytes,
+                      std::uint32_t attributes) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            ADD_FAILURE() << "CreateFileW" << Win32Error(GetLastError());
+            return;
+        }
+        DWORD written = 0;
+        if (!bytes.empty())
+            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+        if (written != bytes.size()) ADD_FAILURE() << "WriteFile short";
+        if (attributes != 0) SetFileAttributesW(path.c_str(), attributes);
+    }
+
+    // Creates HKLM\path and any missing parents; nullptr (and a failure) when it cannot.
+    HKEY MakeKey(const std::wstring& path) {
+        HKEY key = nullptr;
+        const LONG rc =
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        if (rc != ERROR_SUCCESS) ADD_FAILURE() << "RegCreateKeyExW" << Win32Error(rc);
+        return key;
+    }
+
+    void SetRawValue(const std::string& keyPath, const wchar_t* valueName, DWORD type,
+                     const void* data, std::size_t size) {
+        HKEY key = MakeKey(Wide(keyPath));
+        if (key == nullptr) return;
+        const LONG rc = RegSetValueExW(key, valueName, 0, type, static_cast<const BYTE*>(data),
+                                       static_cast<DWORD>(size));
+        RegCloseKey(key);
+        if (rc != ERROR_SUCCESS) ADD_FAILURE() << "RegSetValueExW" << Win32Error(rc);
+    }
+
     // Some handles are opened once per process and kept for its life, by
     // whatever first needs them: the C++ runtime's locks at the first
     // throw, user32's window station, desktop and settings keys when it
@@ -408,7 +452,7 @@ class Win32Env final : public ContractEnv {
         os_.WaitUntilSignalled(started.process, INFINITE);
         os_.CloseProcessHandle(started.thread);
         os_.CloseProcessHandle(started.process);
-        DeleteFileA(marker.c_str());
+        DeleteFileW(Wide(marker).c_str());
         if (keptPerIdleWait_ != 0)
             std::fprintf(stderr,
                          "contract_tests: each wait for input idle leaves %u handle(s) open here\n",
@@ -430,9 +474,9 @@ class Win32Env final : public ContractEnv {
         std::string temp = os_.TempFolderPath();
         if (temp.size() < 3 || (temp[0] != 'C' && temp[0] != 'c') || temp[1] != ':') temp = "C:\\";
         folder_ = temp + "NuBenContract_" + unique + "\\";
-        DeleteTree(folder_);
-        if (!CreateDirectoryA(folder_.c_str(), nullptr))
-            ADD_FAILURE() << "CreateDirectoryA(" << folder_ << ")" << Win32Error(GetLastError());
+        DeleteTree(Wide(folder_));
+        if (!CreateDirectoryW(Wide(folder_).c_str(), nullptr))
+            ADD_FAILURE() << "CreateDirectoryW(" << folder_ << ")" << Win32Error(GetLastError());
     }
 
     Win32Platform os_;

@@ -15,6 +15,7 @@
 // most 30 s) for DIR\box-N.go, so a script can photograph the screen.
 //
 // Log lines (texts as hex bytes):
+//   watching t=T                       (--process: looking for it from now on)
 //   started pid=P t=T                  (one line a copy)
 //   box n=N t=T caption=<hex> text=<hex> buttons=6,7 icon=question topmost=1 owner=0
 //       icondist=...                   (T: when the box was found)
@@ -227,6 +228,8 @@ int main(int argc, char** argv) {
             pids.push_back(pi.dwProcessId);
         }
     } else {
+        // Tells the driver it may start the program now.
+        e2e::AppendLine(opt.log, "watching " + e2e::NowField());
         DWORD pid = 0;
         while (timeLeft() && (pid = e2e::FindProcessId(opt.process)) == 0) Sleep(kPollMs);
         HANDLE process =

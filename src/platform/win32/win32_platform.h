@@ -1,6 +1,10 @@
-// The real Platform: each method is one ANSI Win32 call (or the short,
-// fixed sequence that its contract in platform.h names). This header does
-// not include <windows.h>; only win32_platform.cpp does.
+// The real Platform: each method answers as the ANSI Win32 call (or the
+// short, fixed sequence) that its contract in platform.h names answers on a
+// system whose ANSI code page is 949, whatever the system's code page is:
+// it calls the wide form and converts with code page 949 (text_949.h).
+// Text that code page 949 cannot spell is never given a lookalike: the
+// call fails as for a missing entry. This header does not include
+// <windows.h>; the layer's files, one for each group of the seam, do.
 #pragma once
 
 #include "platform/platform.h"
@@ -84,10 +88,9 @@ class Win32Platform final : public Platform {
                        std::uint32_t style) override;
 
   private:
-    // System facts that cannot change while the process runs, asked once:
-    // DeleteKeyTree asks both for every key it visits. -1: not asked yet.
+    // A system fact that cannot change while the process runs, asked once:
+    // DeleteKeyTree asks for every key it visits. -1: not asked yet.
     int windowsNt_ = -1;
-    int dbcsEnabled_ = -1;
 };
 
 }  // namespace nuben

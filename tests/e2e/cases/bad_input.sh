@@ -358,7 +358,9 @@ bad_v20_runs() {
 
 # InstallPath in other types and odd sizes: only text names a folder, up to
 # its first NUL and unexpanded; a value that is not text, or names no
-# folder that can be reached, leaves the install folder whole.
+# folder that can be reached, leaves the install folder whole. So does text
+# that code page 949 cannot spell: the won sign (U+20A9) in place of the
+# last backslash would read, best fitted, as the install folder itself.
 case_bad_v20_install_path_values() {
     case_begin bad-v20-installpath-values
     bad_keep_registry
@@ -373,6 +375,7 @@ case_bad_v20_install_path_values() {
         "no-NUL removed regset|REG_SZ|hex:${v}" \
         "NUL-then-windows removed regset|REG_SZ|hex:${v}00$(cp949hex 'C:\windows')00" \
         "NUL-leaves-drive-root kept regset|REG_SZ|hex:$(cp949hex 'C:\')00$(cp949hex "${V20_INSTALL#C:\\}")00" \
+        "won-sign-for-backslash kept regsetw|REG_SZ|hex:$(utf16hex "${V20_INSTALL%\\*}₩${V20_INSTALL##*\\}")0000" \
         "64KiB kept regset|REG_SZ|text:$(padded "$V20_INSTALL\\" $BAD_64K_TEXT)"
     bad_case_end
 }

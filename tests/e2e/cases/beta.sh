@@ -59,7 +59,7 @@ run_beta_accepted() {
 }
 
 case_beta_removed() {
-    case_begin beta-accepted-removed
+    case_begin beta-accepted-removed "$@"
     register_beta "누벤" "$BETA_COMMAND"
     run_beta_accepted
     case_end
@@ -132,8 +132,8 @@ case_beta_box_fails() {
     reg_state "$E2E_CASE_DIR/reg-before.txt"
     without_display
     run_setup "$SETUP_EXE" yes
-    check_eq "MessageBoxA results" "ffffffff" "$(relay_box_results | tr '\n' ' ' | sed 's/ $//')"
-    check_eq "MessageBoxA calls (owner,style)" "00000000,$STYLE_QUESTION" "$(relay_boxes | tr '\n' ' ' | sed 's/ $//')"
+    check_eq "MessageBox results" "ffffffff" "$(relay_box_results | tr '\n' ' ' | sed 's/ $//')"
+    check_eq "MessageBox calls (owner,style)" "00000000,$STYLE_QUESTION" "$(relay_boxes | tr '\n' ' ' | sed 's/ $//')"
     check_eq "exit code" 0 "$(setup_exit_code)"
     check_uninstaller_not_run
     check_not_delivered

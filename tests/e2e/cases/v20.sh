@@ -4,7 +4,7 @@
 V20_KEYS_GONE=('HKLM\SOFTWARE\NU-BEN' "$UNINSTALL_KEY\\누벤 2.0")
 
 case_v20_declined() {
-    case_begin v20-declined
+    case_begin v20-declined "$@"
     install_v20
     reg_state "$E2E_CASE_DIR/reg-before.txt"
     start_product_windows
@@ -28,8 +28,8 @@ case_v20_box_fails() {
     reg_state "$E2E_CASE_DIR/reg-before.txt"
     without_display
     run_setup "$SETUP_EXE" yes
-    check_eq "MessageBoxA results" "ffffffff ffffffff" "$(relay_box_results | tr '\n' ' ' | sed 's/ $//')"
-    check_eq "MessageBoxA calls (owner,style)" "00000000,$STYLE_QUESTION 00000000,$STYLE_V20_BLOCKED" \
+    check_eq "MessageBox results" "ffffffff ffffffff" "$(relay_box_results | tr '\n' ' ' | sed 's/ $//')"
+    check_eq "MessageBox calls (owner,style)" "00000000,$STYLE_QUESTION 00000000,$STYLE_V20_BLOCKED" \
         "$(relay_boxes | tr '\n' ' ' | sed 's/ $//')"
     check_eq "exit code" 0 "$(setup_exit_code)"
     check_not_delivered
@@ -39,7 +39,7 @@ case_v20_box_fails() {
 }
 
 case_v20_accepted() {
-    case_begin v20-accepted
+    case_begin v20-accepted "$@"
     install_v20
     # The tree really holds what the case claims to remove: read-only (1),
     # hidden (2), system (4) and directory (10) bits as set.

@@ -20,6 +20,7 @@ E2E_SESSION_HOME=""
 E2E_BG_PIDS=()
 E2E_NO_DISPLAY=""
 E2E_DLL_OVERRIDES=""
+E2E_SETUP_LC_ALL=""  # the bootstrapper's locale where it differs from the helpers'
 
 # shellcheck source=../../../scripts/lib/wine.sh
 source "$E2E_ROOT/scripts/lib/wine.sh"
@@ -92,7 +93,7 @@ e2e_session_start() {
     cp "$E2E_BIN"/*.exe "$E2E_C/e2e/"
     printf 'canary\n' >"$E2E_C/e2e-canary.txt"
     fx <<'EOF' >/dev/null
-regset|HKCU\Software\Wine\Debug|RelayInclude|REG_SZ|text:user32.MessageBoxA;kernel32.CreateProcessA;kernel32.WinExec
+regset|HKCU\Software\Wine\Debug|RelayInclude|REG_SZ|text:user32.MessageBoxA;user32.MessageBoxW;kernel32.CreateProcessA;kernel32.CreateProcessW;kernel32.WinExec
 EOF
     while IFS='=' read -r key value; do
         [ -n "$key" ] && E2E_PATH[$key]="$value"
@@ -113,10 +114,14 @@ e2e_session_stop() { nuben_wine_session_stop 2>>"$E2E_RUN/wine-session.log" || t
 fail() { printf '%s\n' "$*" >>"$E2E_CASE_DIR/failures.txt"; }
 failures() { cat "$E2E_CASE_DIR/failures.txt" 2>/dev/null || true; }
 
-# case_begin <name>: a fresh copy of the prepared prefix, a log folder.
+# case_begin <name> [cp1252]: a fresh copy of the prepared prefix, a log
+# folder. With cp1252 (the case is named <name>-cp1252) the bootstrapper
+# alone runs under ANSI code page 1252, the helpers under 949.
 case_begin() {
-    E2E_CASE="$1"
-    E2E_CASE_DIR="$E2E_RUN/cases/$1"
+    E2E_CASE="$1${2:+-$2}"
+    E2E_SETUP_LC_ALL=""
+    [ "${2:-}" = cp1252 ] && E2E_SETUP_LC_ALL=en_US.UTF-8
+    E2E_CASE_DIR="$E2E_RUN/cases/$E2E_CASE"
     E2E_BG_PIDS=()
     E2E_NO_DISPLAY=""
     E2E_DLL_OVERRIDES=""  # more WINEDLLOVERRIDES for the bootstrapper's run
@@ -192,15 +197,15 @@ setup_exit_code() { field "$(log_of boxbot.log | grep '^exit ')" code; }
 # When the bootstrapper ended (the last of its copies).
 setup_exit_t() { log_of boxbot.log | sed -n 's/^exit .* t=\([0-9]*\).*/\1/p' | sort -n | tail -1; }
 
-# The owner and style arguments of each MessageBoxA call, "owner,style" a line.
+# The owner and style arguments of each MessageBox call, "owner,style" a line.
 relay_boxes() {
-    sed -n 's/.*Call user32\.MessageBoxA(\([0-9a-fA-F]\{8\}\),.*,\([0-9a-fA-F]\{8\}\)) ret=.*/\1,\2/p' \
+    sed -n 's/.*Call user32\.MessageBox[AW](\([0-9a-fA-F]\{8\}\),.*,\([0-9a-fA-F]\{8\}\)) ret=.*/\1,\2/p' \
         "$E2E_CASE_DIR/relay.txt" 2>/dev/null | tr 'A-F' 'a-f'
 }
 
-# What each MessageBoxA call returned, one hex value a line.
+# What each MessageBox call returned, one hex value a line.
 relay_box_results() {
-    sed -n 's/.*Ret  user32\.MessageBoxA() retval=\([0-9a-fA-F]\{8\}\) .*/\1/p' \
+    sed -n 's/.*Ret  user32\.MessageBox[AW]() retval=\([0-9a-fA-F]\{8\}\) .*/\1/p' \
         "$E2E_CASE_DIR/relay.txt" 2>/dev/null | tr 'A-F' 'a-f'
 }
 
@@ -216,17 +221,33 @@ uninstaller_t() { field "$(log_of uninstaller.log | grep "^$1 " | head -1)" t; }
 # run_setup <exe in C:\e2e> <answers> [<copies>]: runs the bootstrapper
 # under the box bot (which starts it, that many copies at once, answers
 # their boxes and records their exits), then waits for an installer it
-# started to finish, so its log is whole.
+# started to finish, so its log is whole. With E2E_SETUP_LC_ALL (one copy
+# only) the bootstrapper runs in that locale's code page while the box bot
+# stays in 949: a Wine process takes its code page from the Unix
+# environment it was started with, so the box bot watches it by name.
 run_setup() {
     local exe="$1" answers="$2" copies="${3:-1}"
     snapshot "$E2E_CASE_DIR/before.txt"
     (
         cd "$E2E_C/e2e" || exit
         if [ -n "${E2E_NO_DISPLAY:-}" ]; then unset DISPLAY; fi
-        WINEDLLOVERRIDES="$WINEDLLOVERRIDES${E2E_DLL_OVERRIDES:+;$E2E_DLL_OVERRIDES}" \
+        export WINEDLLOVERRIDES="$WINEDLLOVERRIDES${E2E_DLL_OVERRIDES:+;$E2E_DLL_OVERRIDES}"
+        if [ -z "$E2E_SETUP_LC_ALL" ]; then
             WINEDEBUG=trace+relay timeout 120 wine 'C:\e2e\e2e_boxbot.exe' \
-            --log 'C:\e2e\boxbot.log' --run "C:\\e2e\\$exe" --copies "$copies" --answers "$answers" --timeout 60 \
-            >"$E2E_CASE_DIR/boxbot.out" 2>"$E2E_CASE_DIR/relay.txt" </dev/null
+                --log 'C:\e2e\boxbot.log' --run "C:\\e2e\\$exe" --copies "$copies" --answers "$answers" --timeout 60 \
+                >"$E2E_CASE_DIR/boxbot.out" 2>"$E2E_CASE_DIR/relay.txt" </dev/null
+            exit
+        fi
+        timeout 120 wine 'C:\e2e\e2e_boxbot.exe' --log 'C:\e2e\boxbot.log' --process "$exe" \
+            --answers "$answers" --timeout 60 >"$E2E_CASE_DIR/boxbot.out" 2>&1 </dev/null &
+        local bot=$! i
+        for i in $(seq 200); do
+            log_of boxbot.log | grep -q '^watching' && break
+            sleep 0.1
+        done
+        LC_ALL="$E2E_SETUP_LC_ALL" WINEDEBUG=trace+relay timeout 120 wine "C:\\e2e\\$exe" \
+            >>"$E2E_CASE_DIR/boxbot.out" 2>"$E2E_CASE_DIR/relay.txt" </dev/null
+        wait "$bot"
     ) || true
     local other_exit
     other_exit="$(log_of boxbot.log | grep '^exit ' | grep -v '^exit code=0 ' | head -1)"

@@ -196,7 +196,7 @@ check_box() {
 }
 check_box_count() {
     check_eq "message boxes shown" "$1" "$(box_count)"
-    check_eq "MessageBoxA calls" "$1" "$(relay_boxes | wc -l)"
+    check_eq "MessageBox calls" "$1" "$(relay_boxes | wc -l)"
 }
 
 check_ended_quietly() {

@@ -1,0 +1,59 @@
+// Text between the logic's code page 949 bytes and the UTF-16 of the wide
+// Win32 functions. Code page 949 always, never CP_ACP: the logic's texts and
+// paths are 949 whatever the system's ANSI code page is (1252, or 65001
+// with Windows' "Beta: Use Unicode UTF-8" option), so every call sees what
+// the ANSI form sees on a Korean system. Only the Win32 layer includes this.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace nuben::win32 {
+
+// The most characters the ANSI file functions pass on: they convert a path
+// into the thread's 261-character buffer, NUL included, and fail with
+// ERROR_FILENAME_EXCED_RANGE on a longer one (measured under Wine 8: 260
+// characters go, 261 do not). The wide forms take longer paths, which the
+// logic's MAX_PATH rules were never meant to meet.
+constexpr std::size_t kAnsiPathChars = 260;
+// Room for the other names and texts the logic hands over (key and value
+// names, resource and mutex names, box texts): its own are far shorter, and
+// one longer fails as a missing name does. On the stack, as are paths, so
+// that no call allocates.
+constexpr std::size_t kNameChars = 1024;
+// A command line: 32,767 characters with its NUL, the most Windows takes.
+constexpr std::size_t kCommandLineChars = 32767;
+
+// `size` bytes of code page 949 text as UTF-16 in `out`, which has room for
+// `capacity` characters and a NUL: the number of characters, or -1 (with
+// the last error set) when they are no code page 949 text (a lone lead
+// byte, an unassigned pair) or would not fit.
+int ToWide(const char* text, std::size_t size, wchar_t* out, std::size_t capacity);
+// The same for `text` up to its first NUL, as the ANSI forms take it.
+bool ToWide(const std::string& text, wchar_t* out, std::size_t capacity);
+
+// `count` UTF-16 units as code page 949 in `out` (`room` bytes, no NUL
+// added): the number of bytes, or -1 when they would not fit or code page
+// 949 cannot spell them. No best fit: a lookalike ("e" for "é", "\" for the
+// won sign) would name another file or key.
+int To949(const wchar_t* text, std::size_t count, char* out, std::size_t room);
+
+// Code page 949 text as a wide function takes it, at most `Capacity`
+// characters (the ANSI forms' own limit where they have one).
+template <std::size_t Capacity>
+struct WideBuffer {
+    bool Assign(const std::string& text, std::size_t maxChars = Capacity) {
+        return ToWide(text, text_, maxChars);
+    }
+    const wchar_t* get() const { return text_; }
+    wchar_t* get() { return text_; }
+
+  private:
+    wchar_t text_[Capacity + 1];
+};
+
+using WidePath = WideBuffer<kAnsiPathChars>;
+using WideName = WideBuffer<kNameChars>;
+using WideCommandLine = WideBuffer<kCommandLineChars>;
+
+}  // namespace nuben::win32

@@ -1,0 +1,255 @@
+// Files and folders through the wide functions, paths in code page 949 and
+// held to the ANSI forms' MAX_PATH limits both ways.
+#include <cstring>
+#include <cwchar>
+
+#include "platform/win32/text_949.h"
+#include "platform/win32/win32_common.h"
+#include "platform/win32/win32_platform.h"
+
+namespace nuben {
+using namespace win32;
+
+namespace {
+
+// From Vista on; imported late so that older systems still start.
+LateImport g_SetFileInformationByHandle(L"kernel32.dll", "SetFileInformationByHandle");
+LateImport g_GetFinalPathNameByHandleW(L"kernel32.dll", "GetFinalPathNameByHandleW");
+// Windows 11 and the updates of 10 from 2022 on; Wine 8 lacks it.
+LateImport g_GetTempPath2W(L"kernel32.dll", "GetTempPath2W");
+
+// A path from the system as the logic's code page 949 text, if it fits
+// `room` bytes (the ANSI form's MAX_PATH buffer less its NUL) and code page
+// 949 can spell it; "" otherwise.
+std::string AnsiPath(const wchar_t* path, std::size_t length, int room = MAX_PATH - 1) {
+    char narrow[MAX_PATH];
+    const int bytes = To949(path, length, narrow, static_cast<std::size_t>(room));
+    return bytes > 0 ? std::string(narrow, static_cast<std::size_t>(bytes)) : std::string();
+}
+
+// A listed entry as the logic sees it. False for a name that code page 949
+// cannot spell or that would not fit the ANSI form's cFileName (260 bytes
+// with its NUL): the listing leaves it out, as a lookalike or a cut name
+// would name another entry.
+bool ToFindEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
+    const std::string name = AnsiPath(data.cFileName, wcsnlen(data.cFileName, MAX_PATH));
+    if (name.empty()) return false;
+    entry->name = name;
+    entry->attributes = data.dwFileAttributes;
+    entry->lastWriteTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                           data.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
+FileHandle OpenPath(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                    DWORD flags) {
+    WidePath wide;
+    if (!wide.Assign(path)) return kInvalidHandle;
+    // INVALID_HANDLE_VALUE is kInvalidHandle.
+    return FromPointer(
+        CreateFileW(wide.get(), access, share, nullptr, disposition, flags, nullptr));
+}
+
+FileHandle HoldFolder(const std::string& path, DWORD linkFlag) {
+    // No FILE_SHARE_DELETE: that is what keeps the folder from being renamed or removed.
+    return OpenPath(path, FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | linkFlag);
+}
+
+}  // namespace
+
+std::uint32_t Win32Platform::FileAttributesOf(const std::string& path) {
+    WidePath wide;
+    return wide.Assign(path) ? GetFileAttributesW(wide.get()) : INVALID_FILE_ATTRIBUTES;
+}
+
+bool Win32Platform::ChangeFileAttributes(const std::string& path, std::uint32_t attributes) {
+    WidePath wide;
+    return wide.Assign(path) && SetFileAttributesW(wide.get(), attributes);
+}
+
+FindHandle Win32Platform::FindFirstEntry(const std::string& pattern, FindEntry* entry) {
+    WidePath wide;
+    WIN32_FIND_DATAW data;
+    const HANDLE find =
+        wide.Assign(pattern) ? FindFirstFileW(wide.get(), &data) : INVALID_HANDLE_VALUE;
+    if (find == INVALID_HANDLE_VALUE) return kInvalidHandle;
+    // Entries the logic cannot see are skipped, the first as any other; with
+    // none left, nothing matched.
+    while (!ToFindEntry(data, entry)) {
+        if (!FindNextFileW(find, &data)) {
+            FindClose(find);
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return kInvalidHandle;
+        }
+    }
+    return FromPointer(find);
+}
+
+bool Win32Platform::FindNextEntry(FindHandle find, FindEntry* entry) {
+    WIN32_FIND_DATAW data;
+    do {
+        if (!FindNextFileW(ToHandle(find), &data)) return false;
+    } while (!ToFindEntry(data, entry));
+    return true;
+}
+
+bool Win32Platform::CloseFind(FindHandle find) {
+    return FindClose(ToHandle(find)) != FALSE;
+}
+
+bool Win32Platform::RemoveFile(const std::string& path) {
+    WidePath wide;
+    return wide.Assign(path) && DeleteFileW(wide.get());
+}
+
+bool Win32Platform::RemoveEmptyDirectory(const std::string& path) {
+    WidePath wide;
+    return wide.Assign(path) && RemoveDirectoryW(wide.get());
+}
+
+FileHandle Win32Platform::CreateNewFileForWriting(const std::string& path) {
+    return OpenPath(path, GENERIC_WRITE, 0, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+}
+
+bool Win32Platform::WriteToFile(FileHandle file, const void* data, std::uint32_t size,
+                                std::uint32_t* written) {
+    // The count pointer is always passed: without OVERLAPPED, older Windows
+    // versions require it.
+    DWORD count = 0;
+    const BOOL ok = WriteFile(ToHandle(file), data, size, &count, nullptr);
+    if (written) *written = count;
+    return ok != FALSE;
+}
+
+FileHandle Win32Platform::OpenFileToHold(const std::string& path, std::uint32_t* error) {
+    // Read sharing only: no writer, no rename, no delete while it is held.
+    const FileHandle file = OpenPath(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
+    *error = file == kInvalidHandle ? GetLastError() : ERROR_SUCCESS;
+    return file;
+}
+
+bool Win32Platform::ReadFromFile(FileHandle file, void* data, std::uint32_t size,
+                                 std::uint32_t* read) {
+    DWORD count = 0;
+    const BOOL ok = ReadFile(ToHandle(file), data, size, &count, nullptr);
+    *read = count;
+    return ok != FALSE;
+}
+
+bool Win32Platform::CloseFile(FileHandle file) {
+    return CloseHandle(ToHandle(file)) != FALSE;
+}
+
+FileHandle Win32Platform::OpenFolderToHold(const std::string& path) {
+    return HoldFolder(path, FILE_FLAG_OPEN_REPARSE_POINT);
+}
+
+FileHandle Win32Platform::OpenFolderToHoldThroughLink(const std::string& path) {
+    return HoldFolder(path, 0);
+}
+
+std::uint32_t Win32Platform::HeldAttributesOf(FileHandle file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(ToHandle(file), &info)) return INVALID_FILE_ATTRIBUTES;
+    return info.dwFileAttributes;
+}
+
+bool Win32Platform::FinalPathOfHeld(FileHandle file, std::string* path) {
+    using GetFinalPathNameByHandleFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+    const auto getFinalPath = g_GetFinalPathNameByHandleW.Get<GetFinalPathNameByHandleFn>();
+    if (getFinalPath == nullptr) return false;
+    path->clear();
+    wchar_t buffer[MAX_PATH];
+    const DWORD length =
+        getFinalPath(ToHandle(file), buffer, MAX_PATH, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    // 0 is failure; MAX_PATH or more is the size that would have been needed.
+    if (length == 0 || length >= MAX_PATH) return true;
+    // "\\?\C:\..." is "C:\...", "\\?\UNC\server\share" is "\\server\share"; the
+    // ANSI form's MAX_PATH bytes held the prefix too. A path that code page
+    // 949 cannot spell is not had either.
+    int prefix = 0;
+    if (length >= 8 && std::wmemcmp(buffer, L"\\\\?\\UNC\\", 8) == 0) {
+        prefix = 6;
+        buffer[prefix] = L'\\';
+    } else if (length >= 4 && std::wmemcmp(buffer, L"\\\\?\\", 4) == 0) {
+        prefix = 4;
+    }
+    *path = AnsiPath(buffer + prefix, length - static_cast<DWORD>(prefix), MAX_PATH - 1 - prefix);
+    return true;
+}
+
+FileHandle Win32Platform::OpenEntryToChange(const std::string& path) {
+    return OpenPath(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
+}
+
+bool Win32Platform::ChangeHeldAttributes(FileHandle file, std::uint32_t attributes) {
+    using SetFileInformationByHandleFn =
+        BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    const auto setInformation = g_SetFileInformationByHandle.Get<SetFileInformationByHandleFn>();
+    if (setInformation == nullptr) return false;
+    FILE_BASIC_INFO info{};  // times of 0 are left unchanged
+    info.FileAttributes = attributes;
+    return setInformation(ToHandle(file), FileBasicInfo, &info, sizeof info) != FALSE;
+}
+
+std::string Win32Platform::TempFolderPath() {
+    wchar_t buffer[MAX_PATH + 1];
+    using GetTempPath2Fn = DWORD(WINAPI*)(DWORD, LPWSTR);
+    const auto getTempPath2 = g_GetTempPath2W.Get<GetTempPath2Fn>();
+    const DWORD length = getTempPath2 != nullptr ? getTempPath2(MAX_PATH + 1, buffer)
+                                                 : GetTempPathW(MAX_PATH + 1, buffer);
+    // 0 is failure, more than the buffer the size it needs. What the ANSI
+    // form's MAX_PATH buffer cannot take, with its NUL, or code page 949
+    // cannot spell, is a temp folder that cannot be had: "".
+    if (length == 0 || length > MAX_PATH) return std::string();
+    return AnsiPath(buffer, length);
+}
+
+bool Win32Platform::ChangeCurrentDirectory(const std::string& path) {
+    WidePath wide;
+    return wide.Assign(path) && SetCurrentDirectoryW(wide.get());
+}
+
+std::string Win32Platform::FullPathOf(const std::string& path) {
+    WidePath wide;
+    wchar_t buffer[MAX_PATH];
+    const DWORD length =
+        wide.Assign(path) ? GetFullPathNameW(wide.get(), MAX_PATH, buffer, nullptr) : 0;
+    // 0 is failure; a result of MAX_PATH or more is the size that would be
+    // needed, and the buffer then holds nothing usable. The ANSI form's
+    // result must fit MAX_PATH bytes with its NUL.
+    if (length == 0 || length >= MAX_PATH) return std::string();
+    const std::string full = AnsiPath(buffer, length);
+    // Expand 8.3 aliases ("PROGRA~1") of existing elements, so that every
+    // spelling of a folder compares as the same name.
+    wchar_t longName[MAX_PATH];
+    const DWORD longLength = GetLongPathNameW(buffer, longName, MAX_PATH);
+    if (full.empty() || longLength == 0 || longLength >= MAX_PATH) return full;
+    // A long name that code page 949 cannot spell is nothing to compare by,
+    // nor is the alias that hides it: "". One too long for the ANSI buffer
+    // leaves the normalised form, as GetLongPathNameA failing does.
+    const std::string expanded = AnsiPath(longName, longLength);
+    char spelled[2 * MAX_PATH];
+    if (expanded.empty() && To949(longName, longLength, spelled, sizeof spelled) < 0)
+        return std::string();
+    return expanded.empty() ? full : expanded;
+}
+
+bool Win32Platform::ConvertsToLocalDosTime(std::uint64_t fileTime) {
+    FILETIME utc;
+    utc.dwLowDateTime = static_cast<DWORD>(fileTime & 0xFFFFFFFFu);
+    utc.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
+    FILETIME local;
+    if (!FileTimeToLocalFileTime(&utc, &local)) return false;
+    WORD date = 0;
+    WORD time = 0;
+    return FileTimeToDosDateTime(&local, &date, &time) != FALSE;
+}
+
+}  // namespace nuben
