@@ -40,4 +40,10 @@ int To949(const wchar_t* text, std::size_t count, char* out, std::size_t room) {
     return bytes > 0 && !lossy ? bytes : -1;
 }
 
+std::string AnsiPath(const wchar_t* path, std::size_t length, std::size_t room) {
+    char narrow[kAnsiPathChars];
+    const int bytes = To949(path, length, narrow, room < sizeof narrow ? room : sizeof narrow);
+    return bytes > 0 ? std::string(narrow, static_cast<std::size_t>(bytes)) : std::string();
+}
+
 }  // namespace nuben::win32

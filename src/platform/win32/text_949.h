@@ -38,6 +38,12 @@ bool ToWide(const std::string& text, wchar_t* out, std::size_t capacity);
 // won sign) would name another file or key.
 int To949(const wchar_t* text, std::size_t count, char* out, std::size_t room);
 
+// A path from the system as the logic's code page 949 text, if it fits
+// `room` bytes (at most the ANSI forms' MAX_PATH buffer; by default less its
+// NUL) and code page 949 can spell it; "" otherwise.
+std::string AnsiPath(const wchar_t* path, std::size_t length,
+                     std::size_t room = kAnsiPathChars - 1);
+
 // Code page 949 text as a wide function takes it, at most `Capacity`
 // characters (the ANSI forms' own limit where they have one).
 template <std::size_t Capacity>

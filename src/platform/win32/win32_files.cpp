@@ -18,15 +18,6 @@ LateImport g_GetFinalPathNameByHandleW(L"kernel32.dll", "GetFinalPathNameByHandl
 // Windows 11 and the updates of 10 from 2022 on; Wine 8 lacks it.
 LateImport g_GetTempPath2W(L"kernel32.dll", "GetTempPath2W");
 
-// A path from the system as the logic's code page 949 text, if it fits
-// `room` bytes (the ANSI form's MAX_PATH buffer less its NUL) and code page
-// 949 can spell it; "" otherwise.
-std::string AnsiPath(const wchar_t* path, std::size_t length, int room = MAX_PATH - 1) {
-    char narrow[MAX_PATH];
-    const int bytes = To949(path, length, narrow, static_cast<std::size_t>(room));
-    return bytes > 0 ? std::string(narrow, static_cast<std::size_t>(bytes)) : std::string();
-}
-
 // A listed entry as the logic sees it. False for a name that code page 949
 // cannot spell or that would not fit the ANSI form's cFileName (260 bytes
 // with its NUL): the listing leaves it out, as a lookalike or a cut name
@@ -178,7 +169,8 @@ bool Win32Platform::FinalPathOfHeld(FileHandle file, std::string* path) {
     } else if (length >= 4 && std::wmemcmp(buffer, L"\\\\?\\", 4) == 0) {
         prefix = 4;
     }
-    *path = AnsiPath(buffer + prefix, length - static_cast<DWORD>(prefix), MAX_PATH - 1 - prefix);
+    *path = AnsiPath(buffer + prefix, length - static_cast<DWORD>(prefix),
+                     static_cast<std::size_t>(MAX_PATH - 1 - prefix));
     return true;
 }
 

@@ -36,9 +36,7 @@ std::string Win32Platform::SpecialFolderPath(int csidl) {
     // SHGetPathFromIDListA wrote up to MAX_PATH bytes plus its NUL; a folder
     // whose path is longer in code page 949, or that it cannot spell, yields
     // no path, as a virtual folder does.
-    char narrow[MAX_PATH];
-    const int bytes = ok ? To949(buffer, wcsnlen(buffer, MAX_PATH), narrow, MAX_PATH) : -1;
-    return bytes > 0 ? std::string(narrow, static_cast<std::size_t>(bytes)) : std::string();
+    return ok ? AnsiPath(buffer, wcsnlen(buffer, MAX_PATH), MAX_PATH) : std::string();
 }
 
 bool Win32Platform::KnownFolderPaths(std::vector<std::string>* paths) {
