@@ -41,7 +41,7 @@ TEST(RunAndWaitContract, TheJobCountsTheCopyAProgramHandsOverToUntilItEnds) {
         Platform& os = env.os();
         const std::string marker = env.ScratchFolder() + (counted ? "copy done.txt" : "away.txt");
         ExpectNoHandleLeak guard(env, env.HandlesKeptPerInputIdleWait());
-        unique_handle job(os, os.NewJob());
+        unique_handle job(os, os.NewJob(kJobObjectLimitBreakawayOk));
         ASSERT_TRUE(job);
         ProcessStart request;
         request.commandLine = env.SleeperCommand(1000, marker, mode);
@@ -139,6 +139,37 @@ TEST(RunAndWaitContract, AProcessEndedWhileSuspendedNeverRuns) {
     os.CloseProcessHandle(started.thread);
     os.CloseProcessHandle(started.process);
     EXPECT_FALSE(env.Exists(marker));
+}
+
+// A suspended process bound to a job that ends it with its last handle (the
+// owner's end or crash) dies unrun; with that limit lifted it lives on, and
+// runs once let go.
+TEST(RunAndWaitContract, ASuspendedProcessEndsWithAKillingJobUnlessTheLimitWasLifted) {
+    ContractEnv& env = Env();
+    Platform& os = env.os();
+    constexpr std::uint32_t kLetGo = kJobObjectLimitBreakawayOk | kJobObjectLimitSilentBreakawayOk;
+    for (const bool lifted : {false, true}) {
+        ExpectNoHandleLeak guard(env);
+        const std::string marker = env.ScratchFolder() + (lifted ? "lived.txt" : "killed.txt");
+        ProcessStart request;
+        request.commandLine = env.SleeperCommand(0, marker);
+        request.creationFlags = kCreateSuspended;
+        request.startup = {kStartupInfoSize, kStartfUseShowWindow, kSwShowNormal};
+        StartedProcess started;
+        ASSERT_TRUE(os.StartProcess(request, &started));
+        unique_process_information info;
+        info.process = unique_handle(os, started.process);
+        info.thread = unique_handle(os, started.thread);
+        unique_handle job(os, os.NewJob(kLetGo | kJobObjectLimitKillOnJobClose));
+        ASSERT_TRUE(os.PutProcessInJob(job.get(), info.process.get()));
+        EXPECT_TRUE(!lifted || os.ChangeJobLimits(job.get(), kLetGo));
+        job.reset();
+        const std::uint32_t ended = os.WaitUntilSignalled(info.process.get(), lifted ? 0 : 10000);
+        EXPECT_EQ(lifted, ended != kWaitObject0) << "ended with the job's last handle";
+        os.ResumeStartedThread(info.thread.get());
+        EXPECT_EQ(kWaitObject0, os.WaitUntilSignalled(info.process.get(), 10000));
+        EXPECT_EQ(lifted, env.Exists(marker)) << env.name();
+    }
 }
 
 // Windows takes at most 32,767 characters with the NUL. A longer registered
