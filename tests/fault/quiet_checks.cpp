@@ -98,10 +98,9 @@ void CheckCall(const fake::FakePlatform& os, const fake::CallRecord& call, RunEv
     if (operation != "OpenFileToHold" &&
         (held.empty() || !os.IsOpen(held) || !suspended || !evidence->boundTried ||
          os.FileBytes(held) != test::InstallerBytes())) {
-        evidence->atStart.push_back(operation +
-                                    " before the installer was held whole, started suspended "
-                                    "and bound: " +
-                                    Printable(call.subject));
+        evidence->atStart.push_back(
+            operation +
+            " before the installer was held, started and bound: " + Printable(call.subject));
     }
 }
 
