@@ -27,9 +27,10 @@ void RunLaunchSequence(GlobalState& g) {
     // twice, remove twice or write the installer under the other's start.
     unique_handle soleRun;
     if (!ClaimSoleRun(os, &soleRun)) return;
-    // The earlier version goes only once its successor is written, held and
-    // checked: a delivery that fails (a full disk, a locked file) ends the run
-    // before anything is closed or removed.
+    // The earlier version goes only once its successor is written, held,
+    // checked and started suspended: a delivery that fails (a full disk, a
+    // locked file, a start refused by a policy or a scanner) ends the run
+    // before anything is closed or removed. The installer runs only after.
     DeliveredInstaller installer;
     if (IsBetaInstalled(g)) {
         if (!UserAgrees(os, texts::kBetaQuestion)) return;
@@ -57,7 +58,7 @@ void RunLaunchSequence(GlobalState& g) {
     } else {
         installer = DeliverInstaller(g);
     }
-    installer.Start(g);
+    installer.LetRun(os);
 }
 
 }  // namespace nuben

@@ -53,6 +53,7 @@ struct ProcessStart {
     bool inheritHandles = false;
     std::uint32_t creationFlags = 0;
     StartupRecord startup;
+    std::string currentDirectory;  // lpCurrentDirectory; empty: NULL (the caller's)
     // PROCESS_CREATION_MITIGATION_POLICY_IMAGE_LOAD_PREFER_SYSTEM32_ALWAYS_ON, given as
     // PROC_THREAD_ATTRIBUTE_MITIGATION_POLICY in a STARTUPINFOEXA: the new process loads
     // DLLs from System32 before its own folder.
@@ -127,9 +128,10 @@ class Platform {
     // On a folder link it removes the link, never the target's contents.
     virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
     // CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL |
-    // FILE_FLAG_OPEN_REPARSE_POINT, NULL): a new file or none; kInvalidHandle when any
-    // entry of that name exists, a link included, which is never written through.
-    virtual FileHandle CreateNewFileForWriting(const std::string& path) = 0;
+    // FILE_FLAG_OPEN_REPARSE_POINT, NULL): a new file or none; kInvalidHandle, with *error =
+    // GetLastError(), when any entry of that name exists (ERROR_FILE_EXISTS), a link included,
+    // which is never written through, or one only pending deletion (ERROR_ACCESS_DENIED).
+    virtual FileHandle CreateNewFileForWriting(const std::string& path, std::uint32_t* error) = 0;
     // WriteFile(file, data, size, &written, NULL).
     virtual bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
                              std::uint32_t* written) = 0;
@@ -217,8 +219,8 @@ class Platform {
 
     // --- Processes (kernel32).
 
-    // CreateProcessA with the request's fields, no security attributes, the
-    // caller's environment and current directory. false when not started,
+    // CreateProcessA with the request's fields, no security attributes and the
+    // caller's environment. false when not started,
     // also for a command line of 32,767 characters or more (with its NUL,
     // more than Windows takes). Windows before 10 version 1607 refuses
     // preferSystem32Dlls with ERROR_INVALID_PARAMETER, and so does a system
@@ -238,11 +240,15 @@ class Platform {
     // *alreadyExisted: GetLastError() == ERROR_ALREADY_EXISTS, that is, some
     // other handle to that name is open.
     virtual ProcessHandle CreateNamedMutex(const std::string& name, bool* alreadyExisted) = 0;
-    // CreateJobObjectA(NULL, NULL), then SetInformationJobObject with
-    // JOB_OBJECT_LIMIT_BREAKAWAY_OK alone: a child started with
-    // CREATE_BREAKAWAY_FROM_JOB leaves the job instead of failing to start.
-    // 0 when either call fails (the job is then closed).
-    virtual ProcessHandle NewJob() = 0;
+    // CreateJobObjectA(NULL, NULL), then ChangeJobLimits(job, limits). 0 when
+    // either call fails (the job is then closed).
+    virtual ProcessHandle NewJob(std::uint32_t limits) = 0;
+    // SetInformationJobObject(job, JobObjectExtendedLimitInformation) with LimitFlags =
+    // `limits` alone. JOB_OBJECT_LIMIT_BREAKAWAY_OK: a child started with
+    // CREATE_BREAKAWAY_FROM_JOB leaves the job instead of failing to start; _SILENT_BREAKAWAY_OK:
+    // no child joins it; _KILL_ON_JOB_CLOSE: its processes end, suspended or not, when its
+    // last handle closes (the owner's death included), and lifted, they live on.
+    virtual bool ChangeJobLimits(ProcessHandle job, std::uint32_t limits) = 0;
     // AssignProcessToJobObject(job, process). Fails for a process already in a
     // job that does not allow nesting (Windows 7 and older).
     virtual bool PutProcessInJob(ProcessHandle job, ProcessHandle process) = 0;

@@ -69,9 +69,12 @@ constexpr std::uint32_t kStartfUseShowWindow = 1;     // STARTF_USESHOWWINDOW
 constexpr std::uint16_t kSwShowNormal = 1;            // SW_SHOWNORMAL
 constexpr std::uint32_t kCreateSuspended = 0x4;       // CREATE_SUSPENDED
 constexpr std::uint32_t kNormalPriorityClass = 0x20;  // NORMAL_PRIORITY_CLASS
-constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;      // INFINITE
-constexpr std::uint32_t kWaitObject0 = 0;             // WAIT_OBJECT_0
-constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;    // WAIT_FAILED
+constexpr std::uint32_t kJobObjectLimitBreakawayOk = 0x800;         // JOB_OBJECT_LIMIT_BREAKAWAY_OK
+constexpr std::uint32_t kJobObjectLimitSilentBreakawayOk = 0x1000;  // ..._SILENT_BREAKAWAY_OK
+constexpr std::uint32_t kJobObjectLimitKillOnJobClose = 0x2000;     // ..._KILL_ON_JOB_CLOSE
+constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;                    // INFINITE
+constexpr std::uint32_t kWaitObject0 = 0;                           // WAIT_OBJECT_0
+constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;                  // WAIT_FAILED
 
 // Process hardening; spelled out here because older SDK headers lack some.
 constexpr std::uint32_t kLoadLibrarySearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32

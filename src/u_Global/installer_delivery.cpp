@@ -82,36 +82,44 @@ unique_hfile HoldDeliveredInstaller(Platform& os, const std::string& path) {
     return held;
 }
 
-// Starts the installer and lets it run on. The path is both the explicit
-// program and a quoted first argument: an unquoted path with blanks
-// ("C:\Documents and Settings\...") would let "C:\Documents.exe" start instead.
-void StartInstaller(Platform& os, const std::string& path) {
+// Bound to this run until let go: a bootstrapper that dies on the way (ended,
+// crashed, logged off) leaves no suspended installer holding its file. Its own
+// children never join the job, nor fail to start for it.
+constexpr std::uint32_t kLetGoLimits =
+    kJobObjectLimitBreakawayOk | kJobObjectLimitSilentBreakawayOk;
+constexpr std::uint32_t kBoundLimits = kLetGoLimits | kJobObjectLimitKillOnJobClose;
+
+// Starts the installer suspended. Windows makes its policy, image and scanner
+// checks when it creates the process, so a refusal is known before anything
+// is removed. The path is both the explicit program and a quoted first
+// argument: an unquoted path with blanks ("C:\Documents and Settings\...")
+// would let "C:\Documents.exe" start instead.
+bool StartInstaller(Platform& os, const std::string& path, const std::string& folder,
+                    StartedProcess* started) {
     ProcessStart request;
     request.applicationName = path;
     request.commandLine = "\"" + path + "\"";
     request.inheritHandles = false;
+    request.creationFlags = kCreateSuspended;
     request.startup.size = kStartupInfoSize;
     request.startup.flags = kStartfUseShowWindow;
     request.startup.showWindow = kSwShowNormal;
+    // The installer's current folder alone: this run keeps its own for the
+    // beta's uninstaller, started later.
+    request.currentDirectory = folder;
     // Run elevated from the temp folder, the installer must not load a DLL
     // that someone put there under a system DLL's name.
     request.preferSystem32Dlls = true;
-    StartedProcess started;
-    const bool ok = TryPastAScanner(os, [&](std::uint32_t* error) {
-        if (os.StartProcess(request, &started)) return true;
+    return TryPastAScanner(os, [&](std::uint32_t* error) {
+        if (os.StartProcess(request, started)) return true;
         // Windows before 10 version 1607 knows no such policy: start it plainly from now on.
-        if (started.error == kErrorInvalidParameter && request.preferSystem32Dlls) {
+        if (started->error == kErrorInvalidParameter && request.preferSystem32Dlls) {
             request.preferSystem32Dlls = false;
-            if (os.StartProcess(request, &started)) return true;
+            if (os.StartProcess(request, started)) return true;
         }
-        *error = started.error;
+        *error = started->error;
         return false;
     });
-    if (!ok) return;
-    // No wait of any kind: the bootstrapper ends while the installer runs.
-    unique_process_information info;
-    info.process = unique_handle(os, started.process);
-    info.thread = unique_handle(os, started.thread);
 }
 
 }  // namespace
@@ -127,7 +135,13 @@ bool ExtractResourceToFile(Platform& os, ModuleHandle module, const std::string&
     // (an earlier installer still running) makes the create fail.
     RemoveEntryItself(os, filePath, os.FileAttributesOf(filePath));
     // Declared after `loaded`, so the file is closed before the resource is released.
-    const unique_hfile file(os, os.CreateNewFileForWriting(filePath));
+    unique_hfile file;
+    // An earlier file that a scanner still has open, with delete sharing, is
+    // only pending deletion, and its name refuses the create until it lets go.
+    TryPastAScanner(os, [&](std::uint32_t* error) {
+        file = unique_hfile(os, os.CreateNewFileForWriting(filePath, error));
+        return file.valid();
+    });
     std::uint32_t written = 0;
     // A short write would leave a truncated installer that must never be started.
     return file && os.WriteToFile(file.get(), bytes, size, &written) && written == size;
@@ -151,8 +165,18 @@ DeliveredInstaller DeliverInstaller(GlobalState& g) {
     installer.path_ = where + kInstallerFileName;
     if (ExtractResourceToFile(os, os.OwnModule(), kPayloadType, kPayloadName, installer.path_))
         installer.file_ = HoldDeliveredInstaller(os, installer.path_);
-    // Not written whole (a full disk), not the payload, or not to be had: it
-    // is never started, by us or by hand, nor left behind.
+    StartedProcess started;
+    if (installer.file_ && StartInstaller(os, installer.path_, g.TempDir, &started)) {
+        installer.process_ = unique_handle(os, started.process);
+        installer.thread_ = unique_handle(os, started.thread);
+        installer.job_ = unique_handle(os, os.NewJob(kBoundLimits));
+        // Refused in a job that forbids nesting (Windows 7 and older): the
+        // installer goes on unbound, as refusing it would refuse every install there.
+        if (!os.PutProcessInJob(installer.job_.get(), installer.process_.get()))
+            installer.job_.reset();
+    }
+    // Not written whole (a full disk), not the payload, not to be had, or
+    // refused its start: it is never started, by us or by hand, nor left behind.
     if (!installer) installer.Drop(os);
     return installer;
 }
@@ -161,22 +185,27 @@ DeliveredInstaller::DeliveredInstaller(DeliveredInstaller&&) noexcept = default;
 DeliveredInstaller& DeliveredInstaller::operator=(DeliveredInstaller&&) noexcept = default;
 DeliveredInstaller::~DeliveredInstaller() = default;
 
-void DeliveredInstaller::Start(GlobalState& g) {
-    if (!file_) return;
-    // The installer inherits the temp folder as its working directory.
-    g.os.ChangeCurrentDirectory(g.TempDir);
-    StartInstaller(g.os, path_);
-    // Held until CreateProcessA has returned; the started image then keeps
-    // the file from being changed itself.
-    file_.reset();
-    folder_.reset();
+void DeliveredInstaller::LetRun(Platform& os) {
+    if (!process_) return;
+    // The installer must outlive this run: the kill goes before it runs. Where
+    // it cannot go, this run's end would end the installer, so it waits for it.
+    const bool stillBound = job_ && !os.ChangeJobLimits(job_.get(), kLetGoLimits);
+    // One that cannot run is ended, never left suspended for good.
+    if (!os.ResumeStartedThread(thread_.get())) {
+        os.EndStartedProcess(process_.get());
+    } else if (stillBound) {
+        os.WaitUntilSignalled(process_.get(), kInfinite);
+    }
 }
 
 void DeliveredInstaller::Drop(Platform& os) {
+    // Ended unrun; its file can go once its image is gone.
+    if (process_ && os.EndStartedProcess(process_.get()))
+        os.WaitUntilSignalled(process_.get(), kInfinite);
     file_.reset();
     // The folder is still held: the name is removed as itself, in that folder.
     RemoveEntryItself(os, path_, os.FileAttributesOf(path_));
-    folder_.reset();
+    *this = DeliveredInstaller();
 }
 
 }  // namespace nuben

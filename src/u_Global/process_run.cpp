@@ -24,7 +24,7 @@ bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t show
     // that a child asked to leave it still starts; no limit ends anything:
     // closing it must never end what the uninstaller leaves running.
     unique_handle job;
-    if (stillPending) job = unique_handle(os, os.NewJob());
+    if (stillPending) job = unique_handle(os, os.NewJob(kJobObjectLimitBreakawayOk));
     // Started suspended, so that it cannot start anything before it is in the job.
     if (job) request.creationFlags |= kCreateSuspended;
 

@@ -104,9 +104,10 @@ bool RunAndWait(Platform& os, const std::string& commandLine, std::uint16_t show
 bool ExtractResourceToFile(Platform& os, ModuleHandle module, const std::string& typeName,
                            const std::string& resourceName, const std::string& filePath);
 
-// The installer written into the temp folder, held with that folder and checked
-// byte for byte: until it is started or dropped nobody can change, rename or
-// replace it, nor lead its path elsewhere. Empty when delivery failed.
+// The installer written into the temp folder, held with that folder, checked
+// byte for byte and started suspended in a job that ends it with this run:
+// until it is let run or dropped nobody can change, rename or replace it, nor
+// lead its path elsewhere. Empty when delivery or the start failed.
 class DeliveredInstaller {
   public:
     DeliveredInstaller() = default;
@@ -114,10 +115,11 @@ class DeliveredInstaller {
     DeliveredInstaller(DeliveredInstaller&&) noexcept;
     DeliveredInstaller& operator=(DeliveredInstaller&&) noexcept;
     ~DeliveredInstaller();
-    explicit operator bool() const { return file_.valid(); }
-    // Makes TempDir current and starts the held file without waiting; the holds end after.
-    void Start(GlobalState& g);
-    // Releases the file and removes it: it is never started and not left behind.
+    explicit operator bool() const { return process_.valid(); }
+    // Unbinds the installer from this run and lets it run, without waiting.
+    void LetRun(Platform& os);
+    // Ends the installer unrun, then releases its file and removes it: it is
+    // never started and not left behind.
     void Drop(Platform& os);
 
   private:
@@ -125,10 +127,14 @@ class DeliveredInstaller {
     unique_hfile folder_;
     unique_hfile file_;
     std::string path_;  // where the file really is
+    unique_handle job_;
+    unique_handle process_;
+    unique_handle thread_;
 };
 
-// Writes the embedded installer into the temp folder, holds it and checks every
-// byte. Empty, leaving nothing behind, when any of that fails.
+// Writes the embedded installer into the temp folder, holds it, checks every
+// byte and starts it suspended. Empty, leaving nothing behind, when any of that
+// fails, a start that Windows refuses included.
 DeliveredInstaller DeliverInstaller(GlobalState& g);
 
 }  // namespace nuben

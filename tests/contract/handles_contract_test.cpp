@@ -24,7 +24,8 @@ TEST(HandleContract, EveryKindTheRoutinesOpenCountsUntilItIsClosed) {
     KeyHandle opened = 0;
     ASSERT_EQ(kErrorSuccess, os.OpenRegistryKey(kHkeyLocalMachine, key, kKeyRead, &opened));
     EXPECT_EQ(base + 1, env.OpenHandleCount()) << "a key, " << env.name();
-    const FileHandle file = os.CreateNewFileForWriting(dir + "written.bin");
+    std::uint32_t error = 0;
+    const FileHandle file = os.CreateNewFileForWriting(dir + "written.bin", &error);
     ASSERT_NE(kInvalidHandle, file);
     EXPECT_EQ(base + 2, env.OpenHandleCount()) << "a file";
     FindEntry entry;
@@ -58,8 +59,9 @@ TEST(HandleContract, AnOpenThatFailsHandsOutNothing) {
     KeyHandle opened = 0;
     EXPECT_EQ(kErrorFileNotFound,
               os.OpenRegistryKey(kHkeyLocalMachine, key + "\\Missing", kKeyRead, &opened));
-    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting(dir + "folder"));
-    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting(dir + "missing\\file.bin"));
+    std::uint32_t error = 0;
+    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting(dir + "folder", &error));
+    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting(dir + "missing\\file.bin", &error));
     FindEntry entry;
     EXPECT_EQ(kInvalidHandle, os.FindFirstEntry(dir + "*.none", &entry));
     EXPECT_EQ(kInvalidHandle, os.FindFirstEntry(dir + "missing\\*.*", &entry));

@@ -41,7 +41,7 @@ TEST(RunAndWaitContract, TheJobCountsTheCopyAProgramHandsOverToUntilItEnds) {
         Platform& os = env.os();
         const std::string marker = env.ScratchFolder() + (counted ? "copy done.txt" : "away.txt");
         ExpectNoHandleLeak guard(env, env.HandlesKeptPerInputIdleWait());
-        unique_handle job(os, os.NewJob());
+        unique_handle job(os, os.NewJob(kJobObjectLimitBreakawayOk));
         ASSERT_TRUE(job);
         ProcessStart request;
         request.commandLine = env.SleeperCommand(1000, marker, mode);
@@ -123,22 +123,37 @@ TEST(RunAndWaitContract, CommandsThatCannotStartFail) {
     EXPECT_FALSE(RunAndWait(env.os(), missing, kSwShowNormal));
 }
 
-// A program that could not be let run is ended before it ever runs.
-TEST(RunAndWaitContract, AProcessEndedWhileSuspendedNeverRuns) {
+// A suspended process never runs once it is ended, or once the last handle
+// of a job that kills on close goes (its owner's end or crash); with that
+// limit lifted first it lives on, and runs once let go.
+TEST(RunAndWaitContract, ASuspendedProcessEndedOrItsKillingJobClosedNeverRuns) {
     ContractEnv& env = Env();
     Platform& os = env.os();
-    const std::string marker = env.ScratchFolder() + "ran.txt";
-    ProcessStart request;
-    request.commandLine = env.SleeperCommand(0, marker);
-    request.creationFlags = kCreateSuspended;
-    request.startup = {kStartupInfoSize, kStartfUseShowWindow, kSwShowNormal};
-    StartedProcess started;
-    ASSERT_TRUE(os.StartProcess(request, &started));
-    EXPECT_TRUE(os.EndStartedProcess(started.process));
-    EXPECT_EQ(kWaitObject0, os.WaitUntilSignalled(started.process, 10000)) << env.name();
-    os.CloseProcessHandle(started.thread);
-    os.CloseProcessHandle(started.process);
-    EXPECT_FALSE(env.Exists(marker));
+    constexpr std::uint32_t kLetGo = kJobObjectLimitBreakawayOk | kJobObjectLimitSilentBreakawayOk;
+    for (const std::string way : {"ended", "job closed", "limit lifted"}) {
+        ExpectNoHandleLeak guard(env);
+        const bool lifted = way == "limit lifted";
+        const std::string marker = env.ScratchFolder() + way + ".txt";
+        ProcessStart request;
+        request.commandLine = env.SleeperCommand(0, marker);
+        request.creationFlags = kCreateSuspended;
+        request.startup = {kStartupInfoSize, kStartfUseShowWindow, kSwShowNormal};
+        StartedProcess started;
+        ASSERT_TRUE(os.StartProcess(request, &started));
+        unique_process_information info;
+        info.process = unique_handle(os, started.process);
+        info.thread = unique_handle(os, started.thread);
+        unique_handle job(os, os.NewJob(kLetGo | kJobObjectLimitKillOnJobClose));
+        EXPECT_TRUE(way == "ended" ? os.EndStartedProcess(started.process)
+                                   : os.PutProcessInJob(job.get(), started.process));
+        EXPECT_TRUE(!lifted || os.ChangeJobLimits(job.get(), kLetGo));
+        job.reset();
+        const std::uint32_t ended = os.WaitUntilSignalled(started.process, lifted ? 0 : 10000);
+        EXPECT_EQ(lifted, ended != kWaitObject0) << way << " on " << env.name();
+        os.ResumeStartedThread(started.thread);
+        EXPECT_EQ(kWaitObject0, os.WaitUntilSignalled(started.process, 10000));
+        EXPECT_EQ(lifted, env.Exists(marker)) << way;
+    }
 }
 
 // Windows takes at most 32,767 characters with the NUL. A longer registered

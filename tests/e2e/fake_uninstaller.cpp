@@ -8,6 +8,7 @@
 //             copy themselves to the temp folder do) and ends at once;
 //             the copy logs "childstart" ... "childend" and removes the key
 //   /crash    dies of an access violation before removing anything
+//   /endparent  ends its starter, as Task Manager would, then works on
 // Built a second time as a console program (E2E_CONSOLE): it never looks
 // at a message queue, so it never goes input-idle.
 //
@@ -78,6 +79,14 @@ int Run() {
         const bool started = StartChild(workMs);
         e2e::AppendLine(kLog, "end " + e2e::NowField() + " spawned=" + (started ? "1" : "0"));
         return 0;
+    }
+    if (Has(commandLine, "/endparent")) {
+        // Exit code 0: the box bot takes any other for the bootstrapper's own.
+        const HANDLE parent =
+            OpenProcess(PROCESS_TERMINATE, FALSE, e2e::ParentProcessId(GetCurrentProcessId()));
+        e2e::AppendLine(kLog, std::string("endparent ok=") +
+                                  (parent != nullptr && TerminateProcess(parent, 0) ? "1" : "0"));
+        if (parent != nullptr) CloseHandle(parent);
     }
     if (Has(commandLine, "/crash")) {
         e2e::AppendLine(kLog, "crash " + e2e::NowField());

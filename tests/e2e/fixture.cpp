@@ -34,6 +34,7 @@
 //   link|path|target                     a folder link (symbolic link to a folder)
 //   attrs|path                           print the attributes in hex, or "MISSING"
 //   paths                                print the shell folders as name=path
+//   pid|exe name                         print the id of a process of that name, or 0
 //   say|text                             print the text
 // ROOT is HKLM, HKCU or HKLM64 (the 64-bit view, which the 32-bit
 // bootstrapper never sees). Lines starting with '#' and empty lines are skipped.
@@ -368,6 +369,8 @@ void Run(const std::vector<std::string>& f) {
         char buf[16];
         std::snprintf(buf, sizeof buf, "%lx", static_cast<unsigned long>(attrs));
         Out(attrs == INVALID_FILE_ATTRIBUTES ? "MISSING" : buf);
+    } else if (cmd == "pid") {
+        Out(std::to_string(e2e::FindProcessId(arg(1))));
     } else if (cmd == "say") {
         Out(arg(1));
     } else if (cmd == "paths") {

@@ -25,7 +25,8 @@ for cases in "$here"/cases/*.sh; do
 done
 
 for exe in "$SETUP_EXE" "$PAYLOAD_EXE" e2e_planted.exe e2e_boxbot.exe e2e_fixture.exe e2e_windows.exe e2e_uninstaller.exe \
-    e2e_console_uninstaller.exe e2e_nsis_beta.exe e2e_nsis_installer.exe NuBenSetup_nsis.exe; do
+    e2e_console_uninstaller.exe e2e_nsis_beta.exe e2e_nsis_installer.exe NuBenSetup_nsis.exe \
+    NuBenSetup_notexe.exe; do
     if [ ! -f "$E2E_BIN/$exe" ]; then
         echo "e2e: $E2E_BIN/$exe is missing: build the win32 preset first" >&2
         exit 2
@@ -42,6 +43,8 @@ CASES=(
     "installer-locked-v20 case_installer_locked installer-locked-v20 v20"
     "installer-locked-beta case_installer_locked installer-locked-beta beta"
     "v20-temp-full case_installer_locked v20-temp-full v20 full"
+    "v20-start-refused case_installer_locked v20-start-refused v20 refused"
+    "beta-start-refused case_installer_locked beta-start-refused beta refused"
     "nsis-installer case_nsis_installer"
     "planted-over-installer case_planted_over_installer"
     "two-copies case_two_copies"

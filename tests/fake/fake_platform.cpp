@@ -989,11 +989,13 @@ bool FakePlatform::RemoveEmptyDirectory(const std::string& path) {
 
 // Folders above are followed, links among them included, as Windows does;
 // the entry itself never is: any entry of that name refuses the create.
-FileHandle FakePlatform::CreateNewFileForWriting(const std::string& path) {
+FileHandle FakePlatform::CreateNewFileForWriting(const std::string& path, std::uint32_t* error) {
     const CallPlan plan = Enter("CreateNewFileForWriting", path);
     const Located at = Locate(path, false);
     std::shared_ptr<FsNode> node;
-    if (!plan.fail && !Injected("CreateNewFileForWriting", at.full) && at.parent && !at.node) {
+    long code = at.node ? kErrorFileExists : kErrorGenFailure;
+    if (!plan.fail && !Injected("CreateNewFileForWriting", at.full, &code) && at.parent &&
+        !at.node) {
         node = std::make_shared<FsNode>();
         node->name = at.name;
         node->parent = at.parent.get();
@@ -1001,6 +1003,7 @@ FileHandle FakePlatform::CreateNewFileForWriting(const std::string& path) {
         at.parent->children[Fold(at.name)] = node;
     }
     Log("CreateFile " + at.full + (node ? " -> ok" : " -> fail"));
+    *error = node ? 0 : static_cast<std::uint32_t>(code);
     if (!node) return kInvalidHandle;
     ++node->openCount;
     Handle handle;
@@ -1302,7 +1305,8 @@ void FakePlatform::StartChild(const std::string& path, bool breakingAway) {
     Process child;
     child.request.commandLine = path;
     // Every job NewJob makes allows breakaway.
-    if (!breakingAway) child.job = processes_.at(static_cast<std::size_t>(running_ - 1)).job;
+    const int job = processes_.at(static_cast<std::size_t>(running_ - 1)).job;
+    if (!breakingAway && !(jobLimits_[job] & kJobObjectLimitSilentBreakawayOk)) child.job = job;
     for (std::size_t i = 0; i < programs_.size(); ++i) {
         if (Fold(programs_[i].path) == Fold(Normalise(path))) {
             child.program = static_cast<int>(i);
@@ -1389,7 +1393,11 @@ bool FakePlatform::StartProcess(const ProcessStart& request, StartedProcess* sta
     started->process = NewHandle(handle);
     handle.kind = kThread;
     started->thread = NewHandle(handle);
-    starts_.push_back(StartRecord{request, program, cwd_, started->process, started->thread});
+    const std::string caller = cwd_;
+    if (!request.currentDirectory.empty()) SetCurrentDirectoryTo(request.currentDirectory);
+    starts_.push_back(StartRecord{request, program, cwd_, started->process, started->thread, id});
+    cwd_ = caller;
+    processes_.back().ran = !process.suspended;
     if (!process.suspended) RunEffect(id, false);
     return true;
 }
@@ -1450,7 +1458,13 @@ bool FakePlatform::CloseProcessHandle(ProcessHandle handleValue) {
     const char* what = kind == kProcess ? "process#" : kind == kThread ? "thread#" : "job#";
     Log(std::string("CloseProcessHandle ") + what + std::to_string(it->second.process) +
         (plan.fail ? " -> fail" : ""));
+    // A job's only handle: what it holds ends with it under the kill limit.
+    const int job = kind == kJob ? it->second.process : 0;
     handles_.erase(it);  // gone even when the close reports failure
+    for (Process& process : processes_) {
+        if (job != 0 && process.job == job && (jobLimits_[job] & kJobObjectLimitKillOnJobClose))
+            process.ended = !(process.suspended = false);
+    }
     return !plan.fail;
 }
 
@@ -1478,7 +1492,7 @@ ProcessHandle FakePlatform::CreateNamedMutex(const std::string& name, bool* alre
     return NewHandle(std::move(handle));
 }
 
-ProcessHandle FakePlatform::NewJob() {
+ProcessHandle FakePlatform::NewJob(std::uint32_t limits) {
     if (Enter("NewJob", "").fail || Injected("NewJob", "")) {
         Log("NewJob -> fail");
         return 0;
@@ -1486,8 +1500,19 @@ ProcessHandle FakePlatform::NewJob() {
     Handle handle;
     handle.kind = kJob;
     handle.process = ++jobs_;
-    Log("NewJob #" + std::to_string(jobs_));
+    jobLimits_[jobs_] = limits;
+    Log("NewJob #" + std::to_string(jobs_) + " " + Hex(limits));
     return NewHandle(handle);
+}
+
+bool FakePlatform::ChangeJobLimits(ProcessHandle job, std::uint32_t limits) {
+    const CallPlan plan = Enter("ChangeJobLimits", Hex(job));
+    const Handle* handle = HandleOf(job, kJob);
+    const bool ok = !plan.fail && handle != nullptr && !Injected("ChangeJobLimits", "");
+    if (ok) jobLimits_[handle->process] = limits;
+    Log("JobLimits " +
+        (ok ? "#" + std::to_string(handle->process) + " " + Hex(limits) : "-> fail"));
+    return ok;
 }
 
 bool FakePlatform::PutProcessInJob(ProcessHandle job, ProcessHandle process) {
@@ -1515,6 +1540,7 @@ bool FakePlatform::ResumeStartedThread(ProcessHandle thread) {
     const int id = handle->process;
     Log("Resume #" + std::to_string(id));
     if (std::exchange(processes_[static_cast<std::size_t>(id - 1)].suspended, false)) {
+        processes_[static_cast<std::size_t>(id - 1)].ran = true;
         RunEffect(id, false);
     }
     return true;

@@ -39,9 +39,10 @@ using ProgramEffect = std::function<void(FakePlatform&, const ProcessStart&)>;
 struct StartRecord {
     ProcessStart request;
     std::string program;           // the file that was started, as resolved
-    std::string currentDirectory;  // the process's current folder at the start
+    std::string currentDirectory;  // the started process's current folder
     ProcessHandle process = 0;
     ProcessHandle thread = 0;
+    int id = 0;  // the process's number in the log ("#n")
 };
 
 struct BoxRecord {
@@ -180,6 +181,11 @@ class FakePlatform : public Platform {
     // registered `path`, which inherits its job unless it breaks away.
     void StartChild(const std::string& path, bool breakingAway = false);
     const std::vector<StartRecord>& Starts() const { return starts_; }
+    // Whether a started process ever ran; whether it is suspended, not ended, still.
+    bool Ran(const StartRecord& start) const { return processes_[start.id - 1].ran; }
+    bool Suspended(const StartRecord& start) const {
+        return processes_[start.id - 1].suspended && !processes_[start.id - 1].ended;
+    }
     // A Windows older than 10 version 1607: a start that asks for System32
     // DLLs first fails with ERROR_INVALID_PARAMETER.
     void RefuseDllMitigation(bool on) { refuseMitigation_ = on; }
@@ -278,7 +284,7 @@ class FakePlatform : public Platform {
     bool CloseFind(FindHandle find) override;
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyDirectory(const std::string& path) override;
-    FileHandle CreateNewFileForWriting(const std::string& path) override;
+    FileHandle CreateNewFileForWriting(const std::string& path, std::uint32_t* error) override;
     bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
                      std::uint32_t* written) override;
     FileHandle OpenFileToHold(const std::string& path, std::uint32_t* error) override;
@@ -313,7 +319,8 @@ class FakePlatform : public Platform {
     bool CloseProcessHandle(ProcessHandle handle) override;
     bool EndStartedProcess(ProcessHandle process) override;
     ProcessHandle CreateNamedMutex(const std::string& name, bool* alreadyExisted) override;
-    ProcessHandle NewJob() override;
+    ProcessHandle NewJob(std::uint32_t limits) override;
+    bool ChangeJobLimits(ProcessHandle job, std::uint32_t limits) override;
     bool PutProcessInJob(ProcessHandle job, ProcessHandle process) override;
     bool ResumeStartedThread(ProcessHandle thread) override;
     bool CountJobProcesses(ProcessHandle job, std::uint32_t* active) override;
@@ -380,6 +387,7 @@ class FakePlatform : public Platform {
         ProcessStart request;
         bool ended = false;
         bool suspended = false;
+        bool ran = false;
         int job = 0;  // 0: in no job
         int countsLeft = -1;
     };
@@ -506,6 +514,7 @@ class FakePlatform : public Platform {
     bool refuseMitigation_ = false;
     std::map<std::string, int> mutexes_;  // open handles by folded name
     int jobs_ = 0;
+    std::map<int, std::uint32_t> jobLimits_;  // by job number
 
     std::vector<Window> windows_;
     std::vector<PostRecord> posts_;

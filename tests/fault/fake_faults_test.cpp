@@ -158,7 +158,8 @@ TEST_F(FakeFaultsTest, TheObserverSeesEachCallBeforeItActs) {
     os.OnEveryCall([&](const fake::CallRecord& call) {
         seen.push_back(call.operation + " " + (os.Exists("C:\\Temp\\x.bin") ? "exists" : "absent"));
     });
-    const FileHandle file = os.CreateNewFileForWriting("C:\\Temp\\x.bin");
+    std::uint32_t error = 0;
+    const FileHandle file = os.CreateNewFileForWriting("C:\\Temp\\x.bin", &error);
     os.CloseFile(file);
     EXPECT_EQ((std::vector<std::string>{"CreateNewFileForWriting absent", "CloseFile exists"}),
               seen);

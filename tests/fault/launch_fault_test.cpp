@@ -135,7 +135,8 @@ TEST_P(LaunchFaultTest, UndisturbedRunTakesItsRoad) {
     bool installerStarted = false;
     bool uninstallerStarted = false;
     for (const fake::StartRecord& start : os.Starts()) {
-        (IsInstallerFile(start.program) ? installerStarted : uninstallerStarted) = true;
+        installerStarted |= IsInstallerFile(start.program) && os.Ran(start);
+        uninstallerStarted |= !IsInstallerFile(start.program);
     }
     EXPECT_EQ(road.boxes, os.Boxes().size());
     EXPECT_EQ(road.posts, os.Posts().size());

@@ -68,6 +68,7 @@ void CheckCall(const fake::FakePlatform& os, const fake::CallRecord& call, RunEv
     const std::string& operation = call.operation;
     if (operation == "DesktopWindow") evidence->wentOn = true;
     const bool removes = operation == "RemoveFile" || operation == "RemoveEmptyDirectory";
+    if (operation == "PutProcessInJob") evidence->boundTried = true;
     if (operation != "OpenFileToHold" && operation != "StartProcess" && !removes &&
         operation != "PostMessageTo" && operation != "DeleteRegistryKey")
         return;
@@ -86,13 +87,20 @@ void CheckCall(const fake::FakePlatform& os, const fake::CallRecord& call, RunEv
             evidence->atStart.push_back("installer started while nothing holds its file");
         return;
     }
-    // Nothing is told to quit, run or removed before the installer is held whole.
+    // Nothing is told to quit, run or removed before the installer is held
+    // whole, started suspended and bound to the run (where a job would take it).
     const std::string& held = evidence->heldInstaller;
     if ((removes || operation == "StartProcess") && installer) return;
+    const auto& starts = os.Starts();
+    const bool suspended = std::any_of(starts.begin(), starts.end(), [&](const auto& start) {
+        return IsInstallerFile(start.program) && os.Suspended(start);
+    });
     if (operation != "OpenFileToHold" &&
-        (held.empty() || !os.IsOpen(held) || os.FileBytes(held) != test::InstallerBytes())) {
+        (held.empty() || !os.IsOpen(held) || !suspended || !evidence->boundTried ||
+         os.FileBytes(held) != test::InstallerBytes())) {
         evidence->atStart.push_back(
-            operation + " before the installer was held whole: " + Printable(call.subject));
+            operation +
+            " before the installer was held, started and bound: " + Printable(call.subject));
     }
 }
 
@@ -184,7 +192,9 @@ std::vector<std::string> QuietBehaviourBreaches(const Scenario& scenario,
     for (const fake::StartRecord& start : os.Starts()) {
         if (IsInstallerFile(start.program)) {
             ++installers;
-            if (declinedOrBlocked) breaches.push_back("installer started after a No or a refusal");
+            if (declinedOrBlocked && os.Ran(start))
+                breaches.push_back("installer let run after a No or a refusal");
+            if (os.Suspended(start)) breaches.push_back("installer left suspended");
         } else {
             ++uninstallers;
             if (!betaYes)

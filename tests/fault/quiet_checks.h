@@ -25,6 +25,7 @@ struct RunEvidence {
     // Breaches seen at the moment of a call (an installer start, a removal).
     std::vector<std::string> atStart;
     std::string heldInstaller;  // the installer file the program opened to hold
+    bool boundTried = false;    // a job was asked to take a started process
     bool wentOn = false;        // the run went on past delivery to the windows
 };
 

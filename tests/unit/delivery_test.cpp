@@ -1,6 +1,6 @@
-// Delivery: the payload lands byte for byte in the temp folder, which
-// becomes current, and the installer starts by its full quoted path without
-// a wait; any failure on the way starts nothing and leaves no handle open.
+// Delivery: the payload lands byte for byte in the temp folder, and the
+// installer starts there, suspended, by its full quoted path, and is let run
+// without a wait; any failure on the way starts nothing and leaves no handle open.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -23,7 +23,7 @@ class DeliveryTest : public FurnishedMachineTest {
         EXPECT_EQ(0u, os.BadCloseCount());
         FurnishedMachineTest::TearDown();
     }
-    void Deliver() { DeliverInstaller(g).Start(g); }
+    void Deliver() { DeliverInstaller(g).LetRun(os); }
     bool Extract(const std::string& target = kTarget) {
         return ExtractResourceToFile(os, fake::FakePlatform::kOwnModule, "EXE", "SETUP_FILE",
                                      target);
@@ -34,7 +34,7 @@ TEST_F(DeliveryTest, WritesTheInstallerAndStartsItFromTheTempFolderWithoutWaitin
     Deliver();
     EXPECT_EQ(kTemp, g.TempDir);
     EXPECT_EQ(InstallerBytes(), os.FileBytes(kTarget));
-    EXPECT_EQ(kTemp.substr(0, kTemp.size() - 1), os.CurrentDirectory());
+    EXPECT_EQ(kWork, os.CurrentDirectory()) << "the bootstrapper's own stays";
     ASSERT_EQ(1u, os.Starts().size());
     const fake::StartRecord& start = os.Starts()[0];
     EXPECT_EQ(kTarget, start.program);
@@ -42,19 +42,22 @@ TEST_F(DeliveryTest, WritesTheInstallerAndStartsItFromTheTempFolderWithoutWaitin
     EXPECT_EQ("\"" + kTarget + "\"", start.request.commandLine);
     EXPECT_EQ(kStartfUseShowWindow, start.request.startup.flags & kStartfUseShowWindow);
     EXPECT_EQ(kSwShowNormal, start.request.startup.showWindow);
+    EXPECT_EQ(kCreateSuspended, start.request.creationFlags);
+    EXPECT_TRUE(os.Ran(start));
     EXPECT_EQ(kTemp.substr(0, kTemp.size() - 1), start.currentDirectory);
     EXPECT_TRUE(os.EventsOf({"WaitInputIdle", "WaitEnd"}).empty());
-    // In the held temp folder: written and closed, then held, unchanged, from
-    // before the folder change until after the start, which asks for System32
-    // DLLs first; the holds end after it.
-    const auto events = os.EventsOf(
-        {"HoldFolder", "WriteFile", "CloseFile", "HoldFile", "SetCurrentDir", "StartProcess"});
-    const std::vector<std::string> kinds = {"HoldFolder", "WriteFile",     "CloseFile",
-                                            "HoldFile",   "SetCurrentDir", "StartProcess",
-                                            "CloseFile",  "CloseFile"};
+    // In the held temp folder: written and closed, then held, unchanged, until
+    // after the start, which asks for System32 DLLs first, in a job that ends
+    // it with this run until that limit goes, just before it runs.
+    const auto events = os.EventsOf({"HoldFolder", "WriteFile", "CloseFile", "HoldFile",
+                                     "StartProcess", "NewJob", "PutInJob", "JobLimits", "Resume"});
+    const std::vector<std::string> kinds = {
+        "HoldFolder",   "WriteFile",        "CloseFile",         "HoldFile",
+        "StartProcess", "NewJob #1 0x3800", "PutInJob #1 job#1", "JobLimits #1 0x1800",
+        "Resume #1",    "CloseFile",        "CloseFile"};
     ASSERT_EQ(kinds.size(), events.size());
     for (std::size_t i = 0; i < kinds.size(); ++i) EXPECT_EQ(0u, events[i].rfind(kinds[i], 0)) << i;
-    EXPECT_NE(std::string::npos, events[5].find("system32-first"));
+    EXPECT_NE(std::string::npos, events[4].find("system32-first"));
 }
 
 TEST_F(DeliveryTest, ABlankInTheTempPathNeverStartsAnotherProgram) {
@@ -101,9 +104,8 @@ TEST_F(DeliveryTest, OnlyAHeldFileThatIsStillThePayloadStarts) {
             if (call.operation == "OpenFileToHold") row.second(machine);
         });
         GlobalState state(machine);
-        DeliverInstaller(state).Start(state);
+        DeliverInstaller(state).LetRun(machine);
         EXPECT_TRUE(machine.Starts().empty()) << row.first;
-        EXPECT_NE(kTemp.substr(0, kTemp.size() - 1), machine.CurrentDirectory()) << row.first;
         EXPECT_EQ(machine.IsOpen(kTarget), machine.Exists(kTarget)) << row.first;
     }
 }
@@ -123,19 +125,21 @@ TEST_F(DeliveryTest, ATempFolderBehindALinkIsWorkedInWhereItReallyIs) {
 }
 
 // A virus scanner that opens the new file for a moment is waited out, 30
-// tries 100 ms apart, at the hold and at the start; "virus detected" is not.
+// tries 100 ms apart, at the hold and at the start, and so is an earlier file
+// it keeps pending deletion, at the create; "virus detected" is not.
 TEST_F(DeliveryTest, AScannerIsWaitedOutButNotAVerdict) {
     const std::vector<std::tuple<const char*, int, long, std::size_t>> rows = {
         {"OpenFileToHold", 2, kErrorSharingViolation, 2},
         {"OpenFileToHold", 30, kErrorAccessDenied, 29},
         {"StartProcess", 3, kErrorAccessDenied, 3},
-        {"StartProcess", 1, 225, 0}};
+        {"StartProcess", 1, 225, 0},
+        {"CreateNewFileForWriting", 2, kErrorAccessDenied, 2}};
     for (const auto& [operation, times, error, pauses] : rows) {
         fake::FakePlatform machine;
         FurnishTypicalMachine(machine);
         machine.FailNext(operation, "", times, error);
         GlobalState state(machine);
-        DeliverInstaller(state).Start(state);
+        DeliverInstaller(state).LetRun(machine);
         EXPECT_EQ(times < 30 && error != 225, machine.Starts().size() == 1) << operation << times;
         EXPECT_EQ(std::vector<std::uint32_t>(pauses, 100), machine.Pauses()) << operation << times;
     }
@@ -157,7 +161,6 @@ TEST_F(DeliveryTest, AnInstallerStillRunningFromAnEarlierAttemptBlocksDelivery) 
     os.Release(running);
     EXPECT_EQ("earlier installer", os.FileBytes(kTarget));
     EXPECT_TRUE(os.Starts().empty());
-    EXPECT_EQ(kWork, os.CurrentDirectory());
 }
 
 TEST_F(DeliveryTest, WithoutATempFolderTheBareNameIsUsedInTheCurrentFolder) {
@@ -165,8 +168,8 @@ TEST_F(DeliveryTest, WithoutATempFolderTheBareNameIsUsedInTheCurrentFolder) {
     Deliver();
     EXPECT_EQ("", g.TempDir);
     EXPECT_EQ(InstallerBytes(), os.FileBytes(kWork + "\\nuben_setup.exe"));
-    EXPECT_EQ(kWork, os.CurrentDirectory());
     ASSERT_EQ(1u, os.Starts().size());
+    EXPECT_EQ(kWork, os.Starts()[0].currentDirectory);
     EXPECT_EQ(kWork + "\\nuben_setup.exe", os.Starts()[0].program);
 }
 
@@ -212,7 +215,6 @@ TEST_P(DeliveryFailureTest, StartsNothingAndLeavesNoHandle) {
     os.FailNext(GetParam());
     Deliver();
     EXPECT_TRUE(os.Starts().empty());
-    EXPECT_EQ(kWork, os.CurrentDirectory());
     os.FailNext(GetParam());
     EXPECT_FALSE(Extract());
 }

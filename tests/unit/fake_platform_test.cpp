@@ -101,10 +101,11 @@ TEST_F(FakeModelTest, InjectedFailuresHitOnlyTheirSubjectAndCount) {
     EXPECT_TRUE(os.RemoveFile("C:\\b.txt"));
     EXPECT_FALSE(os.RemoveFile("C:\\a.txt"));
     EXPECT_TRUE(os.RemoveFile("C:\\a.txt"));
+    std::uint32_t error = 0;
     os.FailWhen("CreateNewFileForWriting",
                 [](const std::string& path) { return path.find(".exe") != std::string::npos; });
-    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting("C:\\x.exe"));
-    const FileHandle ok = os.CreateNewFileForWriting("C:\\x.txt");
+    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting("C:\\x.exe", &error));
+    const FileHandle ok = os.CreateNewFileForWriting("C:\\x.txt", &error);
     EXPECT_NE(kInvalidHandle, ok);
     os.CloseFile(ok);
 }
@@ -121,12 +122,13 @@ TEST_F(FakeModelTest, DoubleByteNamesFoldOnlyTheirSingleByteLetters) {
 
 TEST_F(FakeModelTest, FollowsWindowsWhereWineRunAsRootDoesNot) {
     // Documented Windows behaviour the contract cannot check under Wine.
+    std::uint32_t error = 0;
     os.MakeFolder("C:\\ro", kFileAttributeReadOnly);
     EXPECT_FALSE(os.RemoveEmptyDirectory("C:\\ro"));
     os.MakeFile("C:\\ro.bin", "ro", kFileAttributeReadOnly);
     os.MakeFile("C:\\hidden.bin", "h", kFileAttributeHidden);
-    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting("C:\\ro.bin"));
-    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting("C:\\hidden.bin"));
+    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting("C:\\ro.bin", &error));
+    EXPECT_EQ(kInvalidHandle, os.CreateNewFileForWriting("C:\\hidden.bin", &error));
     EXPECT_EQ("h", os.FileBytes("C:\\hidden.bin"));
 }
 

@@ -93,7 +93,8 @@ TEST_F(UniqueHandleTest, KeyAndFileOwnersCloseThroughThePlatform) {
     ASSERT_EQ(0, os.OpenRegistryKey(kHkeyLocalMachine, "SOFTWARE\\X", 0x20019, &key));
     { unique_hkey owner(os, key); }
     {
-        unique_hfile file(os, os.CreateNewFileForWriting("C:\\Temp\\f.bin"));
+        std::uint32_t error = 0;
+        unique_hfile file(os, os.CreateNewFileForWriting("C:\\Temp\\f.bin", &error));
         EXPECT_TRUE(file);
     }
     { unique_hfile invalid(os, kInvalidHandle); }

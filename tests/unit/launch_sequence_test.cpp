@@ -87,6 +87,10 @@ class LaunchTest : public FurnishedMachineTest {
                 trace.push_back("Box " + line.substr(line.find("style=") + 6, 10));
             } else if (kind == "StartProcess" && line.find(" -> fail") == std::string::npos) {
                 trace.push_back("Start " + line.substr(line.rfind(" -> ") + 4));
+            } else if ((kind == "PutInJob" || kind == "JobLimits" || kind == "Resume" ||
+                        kind == "EndProcess") &&
+                       line.find(" #1") != std::string::npos) {
+                trace.push_back(line);  // the installer's, process and job #1
             } else if (kind == "PostMessage" || kind == "Pause" || kind == "WaitInputIdle" ||
                        kind == "WaitEnd" || kind == "CountJob" ||
                        (ok &&
@@ -98,20 +102,19 @@ class LaunchTest : public FurnishedMachineTest {
         return trace;
     }
     // The beta road up to its uninstaller's end: asked, the installer
-    // written, the main window told to quit, the uninstaller started and awaited.
+    // written, started suspended and bound, the main window told to quit, the
+    // uninstaller started and awaited.
     std::vector<std::string> BetaRemoval() const {
-        return {"Box 0x00040024",
-                kWritten,
-                Post(mainWindow),
-                "Start " + kUninstaller,
-                "WaitInputIdle #1 0xFFFFFFFF",
-                "WaitEnd #1 0xFFFFFFFF"};
+        return Then({"Box 0x00040024"},
+                    Then(kStarted, {Post(mainWindow), "Start " + kUninstaller,
+                                    "WaitInputIdle #2 0xFFFFFFFF", "WaitEnd #2 0xFFFFFFFF"}));
     }
-    // The written installer started, once whatever had to go is gone.
-    std::vector<std::string> Delivery() const {
-        return {"SetCurrentDir " + kTemp + " -> ok", "Start " + kInstaller};
-    }
+    // The suspended installer let run, unbound first, once whatever had to go is gone.
+    std::vector<std::string> Delivery() const { return {"JobLimits #1 0x1800", "Resume #1"}; }
     const std::string kWritten = "CreateFile " + kInstaller + " -> ok";
+    const std::vector<std::string> kStarted = {kWritten, "Start " + kInstaller,
+                                               "PutInJob #1 job#1"};
+    const std::vector<std::string> kEnded = {"EndProcess #1", "WaitEnd #1 0xFFFFFFFF"};
     const std::string kDropped = "RemoveFile " + kInstaller + " -> ok";
     std::string Post(WindowHandle window) const {
         return "PostMessage " + os.Describe(window) + " 0x0012";
@@ -129,7 +132,7 @@ class LaunchTest : public FurnishedMachineTest {
 TEST_F(LaunchTest, NothingInstalled_NoBoxAndTheInstallerIsDelivered) {
     RunLaunchSequence(g);
     EXPECT_TRUE(Boxes().empty());
-    EXPECT_EQ(Then({kWritten}, Delivery()), Trace());
+    EXPECT_EQ(Then(kStarted, Delivery()), Trace());
     EXPECT_EQ(InstallerBytes(), os.FileBytes(kInstaller));
 }
 
@@ -149,8 +152,9 @@ TEST_F(LaunchTest, BetaAcceptedAndRemoved_MainWindowToldUninstallerAwaitedThenDe
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}}), Boxes());
     EXPECT_EQ(Then(BetaRemoval(), Delivery()), Trace());
     ASSERT_EQ(2u, os.Starts().size());
-    EXPECT_EQ(kUninstaller + " /S", os.Starts()[0].request.commandLine) << "as registered";
-    EXPECT_EQ(kSwShowNormal, os.Starts()[0].request.startup.showWindow);
+    EXPECT_EQ(kUninstaller + " /S", os.Starts()[1].request.commandLine) << "as registered";
+    EXPECT_EQ(kSwShowNormal, os.Starts()[1].request.startup.showWindow);
+    EXPECT_EQ(kWork, os.Starts()[1].currentDirectory) << "the bootstrapper's own";
 }
 
 TEST_F(LaunchTest, BetaAcceptedButStillRegistered_BetaBlockedAndNoDelivery) {
@@ -159,8 +163,11 @@ TEST_F(LaunchTest, BetaAcceptedButStillRegistered_BetaBlockedAndNoDelivery) {
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}, {kBetaBlocked, kErrorStyle}}),
               Boxes());
-    EXPECT_EQ(Then(BetaRemoval(), {"CountJob #1 -> 0", kDropped, "Box 0x00040010"}), Trace());
-    EXPECT_FALSE(os.Exists(kInstaller)) << "never started, nor left behind";
+    EXPECT_EQ(
+        Then(Then(BetaRemoval(), {"CountJob #2 -> 0"}), Then(kEnded, {kDropped, "Box 0x00040010"})),
+        Trace());
+    EXPECT_FALSE(os.Exists(kInstaller)) << "never let run, nor left behind";
+    EXPECT_FALSE(os.Ran(os.Starts()[0]));
 }
 
 // How an uninstaller goes about it, and what the wait after its end does.
@@ -188,8 +195,8 @@ const fake::ProgramEffect kRemovesBetaOpensBrowser = [](fake::FakePlatform& m,
     m.StartChild(kBrowser);
     kRemovesBeta(m, start);
 };
-const std::vector<std::string> kCopyEndsAtSecondCount = {"CountJob #1 -> 1", "Pause 100",
-                                                         "CountJob #1 -> 0"};
+const std::vector<std::string> kCopyEndsAtSecondCount = {"CountJob #2 -> 1", "Pause 100",
+                                                         "CountJob #2 -> 0"};
 
 void PrintTo(const UninstallerRow& row, std::ostream* out) {
     *out << row.name;
@@ -203,11 +210,13 @@ TEST_P(UninstallerTest, TheRecheckComesOnlyWhenTheWorkIsDone) {
     os.RegisterProgram(kUninstaller, row.uninstaller);
     os.RegisterProgram(kCopy, row.copyRemovesIt ? kRemovesBeta : nullptr, true, 2);
     os.RegisterProgram(kBrowser);
-    if (*row.refused) os.FailNext(row.refused);
+    // The uninstaller's job call is the second: the installer's comes first.
+    if (*row.refused)
+        os.FailWhen(row.refused, [n = 0](const std::string&) mutable { return ++n == 2; });
     os.QueueAnswers({kIdYes});
     RunLaunchSequence(g);
     EXPECT_EQ(Then(Then(BetaRemoval(), row.afterItsEnd),
-                   row.blocked ? std::vector<std::string>{kDropped, "Box 0x00040010"} : Delivery()),
+                   row.blocked ? Then(kEnded, {kDropped, "Box 0x00040010"}) : Delivery()),
               Trace());
 }
 
@@ -234,8 +243,8 @@ TEST_F(LaunchTest, BetaWithoutUninstallString_NothingStartsAndBetaBlocked) {
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kBetaQuestion, kQuestionStyle}, {kBetaBlocked, kErrorStyle}}),
               Boxes());
-    EXPECT_EQ((std::vector<std::string>{"Box 0x00040024", kWritten, Post(mainWindow), kDropped,
-                                        "Box 0x00040010"}),
+    EXPECT_EQ(Then(Then({"Box 0x00040024"}, kStarted),
+                   Then({Post(mainWindow)}, Then(kEnded, {kDropped, "Box 0x00040010"}))),
               Trace());
 }
 
@@ -258,10 +267,11 @@ TEST_F(LaunchTest, Version20Accepted_WindowsToldInOrderPauseRemovalThenDelivery)
     RunLaunchSequence(g);
     EXPECT_EQ((std::vector<Box>{{kV20Question, kQuestionStyle}}), Boxes());
     EXPECT_EQ(
-        Then({"Box 0x00040024", kWritten, Post(mainWindow), Post(reportTool), "Pause 1000",
-              "RemoveFile " + kApp + "\\NuBen.exe -> ok", "RemoveDir " + kApp + " -> ok",
-              "DeleteKey HKLM\\SOFTWARE\\NU-BEN -> 0", "DeleteKey HKLM\\" + kV20Key + " -> 0"},
-             Delivery()),
+        Then(Then({"Box 0x00040024"}, kStarted),
+             Then({Post(mainWindow), Post(reportTool), "Pause 1000",
+                   "RemoveFile " + kApp + "\\NuBen.exe -> ok", "RemoveDir " + kApp + " -> ok",
+                   "DeleteKey HKLM\\SOFTWARE\\NU-BEN -> 0", "DeleteKey HKLM\\" + kV20Key + " -> 0"},
+                  Delivery())),
         Trace());
 }
 
@@ -333,21 +343,34 @@ TEST_F(LaunchTest, ASecondCopyEndsAtOnceAndOneThatCannotTellRuns) {
 
 // Delivery comes before anything is closed, run or removed: where it fails
 // (an earlier installer that cannot be replaced, a full disk, a scanner that
-// never lets go), the run ends there, showing nothing more, and the earlier
-// version stays whole.
+// never lets go, a start refused for good), the run ends there, showing
+// nothing more, and the earlier version stays whole. Refusals: application
+// control (1260), a scanner or rule (5, 225, the file deleted: 2), Smart App
+// Control (4551), a machine that cannot run it (193, 216).
 TEST_F(LaunchTest, AFailedDeliveryEndsTheRunBeforeAnythingIsTouched) {
+    const auto refusedStarts = [this](bool asked) {
+        for (const long error : {1260L, 5L, 225L, 2L, 4551L, 193L, 216L}) {
+            os.FailNext("StartProcess", "\"" + kInstaller + "\"", error == 5 ? 30 : 1, error);
+            if (asked) os.QueueAnswers({kIdYes});
+            RunLaunchSequence(g);
+        }
+    };
     os.FailNext("CreateNewFileForWriting");
     RunLaunchSequence(g);
+    refusedStarts(false);
     InstallVersion20();
     os.FailNext("WriteToFile");
     os.QueueAnswers({kIdYes});
     RunLaunchSequence(g);
+    refusedStarts(true);
     InstallBeta(true);
     os.FailNext("OpenFileToHold", "", 30, kErrorSharingViolation);
     os.QueueAnswers({kIdYes});
     RunLaunchSequence(g);
-    EXPECT_EQ((std::vector<Box>{{kV20Question, kQuestionStyle}, {kBetaQuestion, kQuestionStyle}}),
-              Boxes());
+    refusedStarts(true);
+    std::vector<Box> asked(8, {kV20Question, kQuestionStyle});
+    asked.resize(16, {kBetaQuestion, kQuestionStyle});
+    EXPECT_EQ(asked, Boxes());
     EXPECT_TRUE(os.Posts().empty());
     EXPECT_TRUE(os.Starts().empty());
     EXPECT_TRUE(os.Exists(kApp + "\\NuBen.exe"));

@@ -56,12 +56,13 @@ TEST_F(RunAndWaitTest, WithSomethingPendingRunsTheProgramInAJobFromItsStart) {
     os.RegisterProgram(kUninstaller);
     ASSERT_TRUE(RunAndWait(os, kUninstaller, kSwShowNormal, [] { return true; }));
     EXPECT_EQ(0x24u, os.Starts()[0].request.creationFlags);
-    EXPECT_EQ((std::vector<std::string>{
-                  "NewJob #1", "StartProcess app= cmd=" + kUninstaller + " -> " + kUninstaller,
-                  "PutInJob #1 job#1", "Resume #1", "WaitInputIdle #1 0xFFFFFFFF",
-                  "WaitEnd #1 0xFFFFFFFF", "CountJob #1 -> 0", "CloseProcessHandle process#1",
-                  "CloseProcessHandle thread#1", "CloseProcessHandle job#1"}),
-              os.Events());
+    EXPECT_EQ(
+        (std::vector<std::string>{
+            "NewJob #1 0x800", "StartProcess app= cmd=" + kUninstaller + " -> " + kUninstaller,
+            "PutInJob #1 job#1", "Resume #1", "WaitInputIdle #1 0xFFFFFFFF",
+            "WaitEnd #1 0xFFFFFFFF", "CountJob #1 -> 0", "CloseProcessHandle process#1",
+            "CloseProcessHandle thread#1", "CloseProcessHandle job#1"}),
+        os.Events());
 }
 
 // A process that cannot be let run would be waited for forever, and would

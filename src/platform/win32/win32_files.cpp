@@ -100,9 +100,11 @@ bool Win32Platform::RemoveEmptyDirectory(const std::string& path) {
     return wide.Assign(path) && RemoveDirectoryW(wide.get());
 }
 
-FileHandle Win32Platform::CreateNewFileForWriting(const std::string& path) {
-    return OpenPath(path, GENERIC_WRITE, 0, CREATE_NEW,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+FileHandle Win32Platform::CreateNewFileForWriting(const std::string& path, std::uint32_t* error) {
+    const FileHandle file = OpenPath(path, GENERIC_WRITE, 0, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+    *error = file == kInvalidHandle ? GetLastError() : ERROR_SUCCESS;
+    return file;
 }
 
 bool Win32Platform::WriteToFile(FileHandle file, const void* data, std::uint32_t size,

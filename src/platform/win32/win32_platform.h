@@ -36,7 +36,7 @@ class Win32Platform final : public Platform {
     bool CloseFind(FindHandle find) override;
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyDirectory(const std::string& path) override;
-    FileHandle CreateNewFileForWriting(const std::string& path) override;
+    FileHandle CreateNewFileForWriting(const std::string& path, std::uint32_t* error) override;
     bool WriteToFile(FileHandle file, const void* data, std::uint32_t size,
                      std::uint32_t* written) override;
     FileHandle OpenFileToHold(const std::string& path, std::uint32_t* error) override;
@@ -71,7 +71,8 @@ class Win32Platform final : public Platform {
     bool CloseProcessHandle(ProcessHandle handle) override;
     bool EndStartedProcess(ProcessHandle process) override;
     ProcessHandle CreateNamedMutex(const std::string& name, bool* alreadyExisted) override;
-    ProcessHandle NewJob() override;
+    ProcessHandle NewJob(std::uint32_t limits) override;
+    bool ChangeJobLimits(ProcessHandle job, std::uint32_t limits) override;
     bool PutProcessInJob(ProcessHandle job, ProcessHandle process) override;
     bool ResumeStartedThread(ProcessHandle thread) override;
     bool CountJobProcesses(ProcessHandle job, std::uint32_t* active) override;

@@ -73,8 +73,10 @@ bool Win32Platform::StartProcess(const ProcessStart& request, StartedProcess* st
     // line. Text that is no code page 949 names nothing to start.
     WideCommandLine commandLine;
     WideCommandLine application;
+    WidePath folder;
     if (!commandLine.Assign(request.commandLine) ||
-        (!request.applicationName.empty() && !application.Assign(request.applicationName))) {
+        (!request.applicationName.empty() && !application.Assign(request.applicationName)) ||
+        (!request.currentDirectory.empty() && !folder.Assign(request.currentDirectory))) {
         started->error = GetLastError();
         return false;
     }
@@ -98,10 +100,10 @@ bool Win32Platform::StartProcess(const ProcessStart& request, StartedProcess* st
     }
 
     PROCESS_INFORMATION info{};
-    const BOOL ok =
-        CreateProcessW(request.applicationName.empty() ? nullptr : application.get(),
-                       commandLine.get(), nullptr, nullptr, request.inheritHandles ? TRUE : FALSE,
-                       flags, nullptr, nullptr, &startup.StartupInfo, &info);
+    const BOOL ok = CreateProcessW(
+        request.applicationName.empty() ? nullptr : application.get(), commandLine.get(), nullptr,
+        nullptr, request.inheritHandles ? TRUE : FALSE, flags, nullptr,
+        request.currentDirectory.empty() ? nullptr : folder.get(), &startup.StartupInfo, &info);
     if (!ok) {
         started->error = GetLastError();
         return false;
@@ -138,17 +140,21 @@ ProcessHandle Win32Platform::CreateNamedMutex(const std::string& name, bool* alr
     return FromPointer(mutex);
 }
 
-ProcessHandle Win32Platform::NewJob() {
+ProcessHandle Win32Platform::NewJob(std::uint32_t limits) {
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    if (job == nullptr) return 0;
-    // The extended class, as Wine takes no other for limits; Windows takes both.
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
-    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+    if (job != nullptr && !ChangeJobLimits(FromPointer(job), limits)) {
         CloseHandle(job);
         return 0;
     }
     return FromPointer(job);
+}
+
+bool Win32Platform::ChangeJobLimits(ProcessHandle job, std::uint32_t limits) {
+    // The extended class, as Wine takes no other for limits; Windows takes both.
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
+    info.BasicLimitInformation.LimitFlags = limits;
+    return SetInformationJobObject(ToHandle(job), JobObjectExtendedLimitInformation, &info,
+                                   sizeof info) != FALSE;
 }
 
 bool Win32Platform::PutProcessInJob(ProcessHandle job, ProcessHandle process) {

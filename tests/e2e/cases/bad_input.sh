@@ -284,6 +284,17 @@ case_bad_beta_uninstallers() {
     crashed="$(uninstaller_t crash)"
     [ -n "$crashed" ] && check "refused after the crash" test "$crashed" -lt "$(box_field 2 t)"
     bad_run_end
+
+    # The bootstrapper is ended (as in Task Manager) while the uninstaller
+    # works: the installer, waiting suspended to be let run, goes with it.
+    bad_run_begin "bootstrapper-ended-during-uninstaller"
+    command="\"$BETA_UNINSTALLER\" /endparent /work=3000"
+    bad_beta_setup "regset|REG_SZ|text:누벤" "regset|REG_SZ|text:$command"
+    run_setup "$SETUP_EXE" yes
+    check_eq "the uninstaller ended the bootstrapper" 1 "$(log_lines uninstaller.log 'endparent ok=1')"
+    check_eq "installer starts" 0 "$(installer_starts)"
+    check_eq "installer processes left, running or suspended" 0 "$(fx <<<'pid|nuben_setup.exe')"
+    bad_run_end
     bad_case_end
 }
 

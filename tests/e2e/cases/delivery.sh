@@ -35,13 +35,16 @@ case_temp_folder() {
 }
 
 # The installer cannot be made ready: an earlier one is held open in the
-# temp folder (and stays as it was), or the temp volume is full (a tiny
-# tmpfs; CI runs as root). Nothing starts, nothing more is shown, and
-# nothing of 2.0 or the beta is told to quit, run or removed.
-case_installer_locked() {  # <case> none|v20|beta [full]
+# temp folder (and stays as it was), the temp volume is full (a tiny
+# tmpfs; CI runs as root), or Windows refuses its start (a payload that is
+# no program). Nothing starts, nothing more is shown, and nothing of 2.0
+# or the beta is told to quit, run or removed.
+case_installer_locked() {  # <case> none|v20|beta [full|refused]
     case_begin "$1"
-    local full='C:\e2e\work\full temp' refused boxes=1
-    if [ "${3:-}" = full ]; then
+    local full='C:\e2e\work\full temp' refused boxes=1 exe="$SETUP_EXE"
+    if [ "${3:-}" = refused ]; then
+        exe=NuBenSetup_notexe.exe
+    elif [ "${3:-}" = full ]; then
         mkdir -p "$(unixpath "$full")"
         refused="$(mount -t tmpfs -o size=64k tmpfs "$(unixpath "$full")" 2>&1)" ||
             { echo "    skipped: the tmpfs mount was refused ($refused)"; case_end; return; }
@@ -58,12 +61,13 @@ case_installer_locked() {  # <case> none|v20|beta [full]
     esac
     reg_state "$E2E_CASE_DIR/reg-before.txt"
     [ "$boxes" = 1 ] && start_product_windows
-    run_setup "$SETUP_EXE" yes
+    run_setup "$exe" yes
     [ "${3:-}" = full ] && umount -l "$(unixpath "$full")"
     check_box_count "$boxes"
     check_ended_quietly
     check_eq "installer starts" 0 "$(installer_starts)"
-    [ "${3:-}" = full ] || check "the open installer file unchanged" cmp -s "$E2E_CASE_DIR/earlier.bin" "$(temp_installer)"
+    [ -n "${3:-}" ] || check "the open installer file unchanged" cmp -s "$E2E_CASE_DIR/earlier.bin" "$(temp_installer)"
+    [ "${3:-}" = refused ] && check "the refused installer removed" test ! -e "$(temp_installer)"
     check_windows_told none
     check_uninstaller_not_run
     check_removed "entries removed" ""
