@@ -54,6 +54,13 @@ struct ProcessStart {
     std::uint32_t creationFlags = 0;
     StartupRecord startup;
     std::string currentDirectory;  // lpCurrentDirectory; empty: NULL (the caller's)
+    // A held file (OpenFileToHoldIn), or 0: the program is that file where it really is,
+    // named in Windows' own form as lpApplicationName and, quoted, as the command line;
+    // applicationName and commandLine serve only where the system cannot say where it is.
+    FileHandle program = 0;
+    // A held folder, or 0: lpCurrentDirectory is that folder where it really is, the same
+    // way; currentDirectory serves only where the system cannot say.
+    FileHandle currentFolder = 0;
     // PROCESS_CREATION_MITIGATION_POLICY_IMAGE_LOAD_PREFER_SYSTEM32_ALWAYS_ON, given as
     // PROC_THREAD_ATTRIBUTE_MITIGATION_POLICY in a STARTUPINFOEXA: the new process loads
     // DLLs from System32 before its own folder.
@@ -174,6 +181,25 @@ class Platform {
     // changes what the handle holds, whatever its path names by now. False where
     // the system lacks the call (before Vista).
     virtual bool ChangeHeldAttributes(FileHandle file, std::uint32_t attributes) = 0;
+    // --- Work in a held folder. Windows names the folder: its path never passes through
+    // code page 949, so any name and any length will do. `asGiven` is the path it was
+    // held by, used only where the system cannot say where a held folder is (before
+    // Vista, a volume without a letter); `name` is the logic's own.
+
+    // The temp folder as TempFolderPath finds it, or the current folder where there is
+    // none, held as OpenFolderToHoldThroughLink holds it; kInvalidHandle on failure.
+    virtual FileHandle HoldTempFolder() = 0;
+    // CreateNewFileForWriting of `name` in the held folder.
+    virtual FileHandle CreateNewFileIn(FileHandle folder, const std::string& asGiven,
+                                       const std::string& name, std::uint32_t* error) = 0;
+    // OpenFileToHold of `name` in the held folder.
+    virtual FileHandle OpenFileToHoldIn(FileHandle folder, const std::string& asGiven,
+                                        const std::string& name, std::uint32_t* error) = 0;
+    // Removes the file or link `name` in the held folder as itself: a link as a link,
+    // never its target; a file once its attributes are reset through a handle on the
+    // entry itself. A plain folder is left. True when the entry went.
+    virtual bool RemoveEntryIn(FileHandle folder, const std::string& asGiven,
+                               const std::string& name) = 0;
     // GetTempPath2A where the system has it (a SYSTEM run then gets its own
     // C:\Windows\SystemTemp, everyone else what GetTempPathA gives), else
     // GetTempPathA, into a zero-filled MAX_PATH buffer, up to the first NUL;

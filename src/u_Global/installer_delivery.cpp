@@ -64,14 +64,30 @@ bool TryPastAScanner(Platform& os, Attempt attempt) {
     }
 }
 
-// Opens the written installer so that nobody can write, replace, rename or
-// delete it until the hold ends, then checks that it is still the payload,
-// every byte: between the write and the hold another process may have
-// written its own program over it. Invalid when that cannot be made sure.
-unique_hfile HoldDeliveredInstaller(Platform& os, const std::string& path) {
+// Makes a new file with `create` and writes `size` bytes into it. An earlier
+// file that a scanner still has open, with delete sharing, is only pending
+// deletion, and its name refuses the create until the scanner lets go.
+template <typename Create>
+bool WriteNewFile(Platform& os, const void* bytes, std::uint32_t size, Create create) {
+    unique_hfile file;
+    TryPastAScanner(os, [&](std::uint32_t* error) {
+        file = unique_hfile(os, create(error));
+        return file.valid();
+    });
+    std::uint32_t written = 0;
+    // A short write would leave a truncated installer that must never be started.
+    return file && os.WriteToFile(file.get(), bytes, size, &written) && written == size;
+}
+
+// Opens the written installer in its folder so that nobody can write,
+// replace, rename or delete it until the hold ends, then checks that it is
+// still the payload, every byte: between the write and the hold another
+// process may have written its own program over it. Invalid when that cannot
+// be made sure.
+unique_hfile HoldDeliveredInstaller(Platform& os, FileHandle folder, const std::string& asGiven) {
     unique_hfile held;
     TryPastAScanner(os, [&](std::uint32_t* error) {
-        held = unique_hfile(os, os.OpenFileToHold(path, error));
+        held = unique_hfile(os, os.OpenFileToHoldIn(folder, asGiven, kInstallerFileName, error));
         return held.valid();
     });
     if (!held || !IsPlainFile(os.HeldAttributesOf(held.get()))) return unique_hfile();
@@ -89,16 +105,19 @@ constexpr std::uint32_t kLetGoLimits =
     kJobObjectLimitBreakawayOk | kJobObjectLimitSilentBreakawayOk;
 constexpr std::uint32_t kBoundLimits = kLetGoLimits | kJobObjectLimitKillOnJobClose;
 
-// Starts the installer suspended. Windows makes its policy, image and scanner
-// checks when it creates the process, so a refusal is known before anything
-// is removed. The path is both the explicit program and a quoted first
-// argument: an unquoted path with blanks ("C:\Documents and Settings\...")
-// would let "C:\Documents.exe" start instead.
-bool StartInstaller(Platform& os, const std::string& path, const std::string& folder,
+// Starts the held installer suspended, where it really is, with its folder
+// current. Windows makes its policy, image and scanner checks when it
+// creates the process, so a refusal is known before anything is removed. The
+// program is named explicitly and as a quoted first argument: an unquoted path
+// with blanks ("C:\Documents and Settings\...") would let "C:\Documents.exe"
+// start instead. The paths given serve only a system that cannot say where
+// the held file and folder are.
+bool StartInstaller(Platform& os, FileHandle file, FileHandle folder, const std::string& asGiven,
                     StartedProcess* started) {
     ProcessStart request;
-    request.applicationName = path;
-    request.commandLine = "\"" + path + "\"";
+    request.program = file;
+    request.applicationName = asGiven + kInstallerFileName;
+    request.commandLine = "\"" + request.applicationName + "\"";
     request.inheritHandles = false;
     request.creationFlags = kCreateSuspended;
     request.startup.size = kStartupInfoSize;
@@ -106,7 +125,8 @@ bool StartInstaller(Platform& os, const std::string& path, const std::string& fo
     request.startup.showWindow = kSwShowNormal;
     // The installer's current folder alone: this run keeps its own for the
     // beta's uninstaller, started later.
-    request.currentDirectory = folder;
+    request.currentFolder = folder;
+    request.currentDirectory = asGiven;
     // Run elevated from the temp folder, the installer must not load a DLL
     // that someone put there under a system DLL's name.
     request.preferSystem32Dlls = true;
@@ -134,39 +154,37 @@ bool ExtractResourceToFile(Platform& os, ModuleHandle module, const std::string&
     // name: an earlier file or link goes first, as itself. One that cannot go
     // (an earlier installer still running) makes the create fail.
     RemoveEntryItself(os, filePath, os.FileAttributesOf(filePath));
-    // Declared after `loaded`, so the file is closed before the resource is released.
-    unique_hfile file;
-    // An earlier file that a scanner still has open, with delete sharing, is
-    // only pending deletion, and its name refuses the create until it lets go.
-    TryPastAScanner(os, [&](std::uint32_t* error) {
-        file = unique_hfile(os, os.CreateNewFileForWriting(filePath, error));
-        return file.valid();
+    return WriteNewFile(os, bytes, size, [&](std::uint32_t* error) {
+        return os.CreateNewFileForWriting(filePath, error);
     });
-    std::uint32_t written = 0;
-    // A short write would leave a truncated installer that must never be started.
-    return file && os.WriteToFile(file.get(), bytes, size, &written) && written == size;
 }
 
 DeliveredInstaller DeliverInstaller(GlobalState& g) {
     Platform& os = g.os;
     g.TempDir = os.TempFolderPath();
-    // The folder is held where it really is, and the installer written and
-    // started there: a Temp moved and linked, a SUBST or a mapped drive work,
-    // and no link above it can be re-pointed before the start. Where the
-    // system cannot say where that is, TempDir as given.
-    unique_hfile folder(os, os.OpenFolderToHoldThroughLink(g.TempDir.empty() ? "." : g.TempDir));
-    if (!folder) return DeliveredInstaller();
-    std::string final;
-    const std::string where = os.FinalPathOfHeld(folder.get(), &final) && !final.empty()
-                                  ? WithTrailingBackslash(os, final)
-                                  : g.TempDir;
+    // The folder is held, and the installer written, checked and started in
+    // it, as Windows names it: a Temp moved and linked, a SUBST or a mapped
+    // drive, a name that code page 949 cannot spell all work, and no link above
+    // it can be re-pointed before the start. TempDir as given serves only a
+    // system that cannot say where a held folder is.
     DeliveredInstaller installer;
-    installer.folder_ = std::move(folder);
-    installer.path_ = where + kInstallerFileName;
-    if (ExtractResourceToFile(os, os.OwnModule(), kPayloadType, kPayloadName, installer.path_))
-        installer.file_ = HoldDeliveredInstaller(os, installer.path_);
+    installer.folder_ = unique_hfile(os, os.HoldTempFolder());
+    if (!installer.folder_) return DeliveredInstaller();
+    installer.asGiven_ = g.TempDir;
+    const FileHandle folder = installer.folder_.get();
+    unique_hresource loaded;
+    std::uint32_t size = 0;
+    const void* bytes = LockPayload(os, os.OwnModule(), kPayloadType, kPayloadName, &loaded, &size);
+    // Made new, never written through a link: an earlier file or link under
+    // the name goes first, as itself.
+    if (bytes != nullptr) os.RemoveEntryIn(folder, g.TempDir, kInstallerFileName);
+    if (bytes != nullptr && WriteNewFile(os, bytes, size, [&](std::uint32_t* error) {
+            return os.CreateNewFileIn(folder, g.TempDir, kInstallerFileName, error);
+        })) {
+        installer.file_ = HoldDeliveredInstaller(os, folder, g.TempDir);
+    }
     StartedProcess started;
-    if (installer.file_ && StartInstaller(os, installer.path_, g.TempDir, &started)) {
+    if (installer.file_ && StartInstaller(os, installer.file_.get(), folder, g.TempDir, &started)) {
         installer.process_ = unique_handle(os, started.process);
         installer.thread_ = unique_handle(os, started.thread);
         installer.job_ = unique_handle(os, os.NewJob(kBoundLimits));
@@ -204,7 +222,7 @@ void DeliveredInstaller::Drop(Platform& os) {
         os.WaitUntilSignalled(process_.get(), kInfinite);
     file_.reset();
     // The folder is still held: the name is removed as itself, in that folder.
-    RemoveEntryItself(os, path_, os.FileAttributesOf(path_));
+    os.RemoveEntryIn(folder_.get(), asGiven_, kInstallerFileName);
     *this = DeliveredInstaller();
 }
 

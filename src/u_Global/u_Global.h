@@ -126,7 +126,7 @@ class DeliveredInstaller {
     friend DeliveredInstaller DeliverInstaller(GlobalState& g);
     unique_hfile folder_;
     unique_hfile file_;
-    std::string path_;  // where the file really is
+    std::string asGiven_;  // TempDir, for a system that cannot say where the folder is
     unique_handle job_;
     unique_handle process_;
     unique_handle thread_;

@@ -56,6 +56,13 @@ class ContractEnv {
         return false;
     }
     virtual bool MakeFileUtf16(const std::string&, const std::u16string&) { return false; }
+    // A folder of the scratch folder named in UTF-16 with what code page 949
+    // cannot spell, made this process's temp folder (TMP and TEMP) until the
+    // test ends; in the fake, a temp folder it treats as so named.
+    virtual void MakeTempFolderUtf16(const std::u16string& name) = 0;
+    // The bytes of a program that, started as `name` in that temp folder
+    // without arguments, makes "started_here.txt" in its current folder.
+    virtual std::string MarkingProgram(const std::string& name) = 0;
 
     // --- Files. Absolute paths on drive C:, backslashes.
 

@@ -91,6 +91,20 @@ class FakeEnv final : public ContractEnv {
 
     ModuleHandle ModuleWithPayload() override { return kPayloadModule; }
 
+    void MakeTempFolderUtf16(const std::u16string&) override {
+        temp_ = ScratchFolder() + "Temp foreign";
+        fake_->MakeFolder(temp_);
+        fake_->SetTempPath(temp_ + "\\");
+        fake_->SetTempNameForeign(true);
+    }
+    std::string MarkingProgram(const std::string& name) override {
+        fake_->RegisterProgram(
+            temp_ + "\\" + name, [](fake::FakePlatform& machine, const ProcessStart& request) {
+                machine.MakeFile(request.currentDirectory + "\\started_here.txt", "");
+            });
+        return "MZ";
+    }
+
     std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath,
                                HandOver mode = HandOver::kNone) override {
         const bool handOver = mode != HandOver::kNone;
@@ -126,6 +140,7 @@ class FakeEnv final : public ContractEnv {
   private:
     std::shared_ptr<fake::FakePlatform> fake_;
     int sleepers_ = 0;
+    std::string temp_;
 };
 
 }  // namespace

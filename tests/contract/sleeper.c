@@ -5,7 +5,8 @@
  * contract_sleeper.exe handover <ms> <marker>: starts a copy of itself
  * with <ms> <marker> and exits at once, as many uninstallers do.
  * contract_sleeper.exe breakaway <ms> <marker>: the same, the copy started
- * with CREATE_BREAKAWAY_FROM_JOB. */
+ * with CREATE_BREAKAWAY_FROM_JOB.
+ * contract_sleeper.exe alone: creates started_here.txt in its current folder. */
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
@@ -35,6 +36,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     if (__argc == 4 && strcmp(__argv[1], "handover") == 0) return HandOver(0);
     if (__argc == 4 && strcmp(__argv[1], "breakaway") == 0)
         return HandOver(CREATE_BREAKAWAY_FROM_JOB);
+    if (__argc == 1) {
+        /* Started by its bare path alone: it marks the folder it was made current in. */
+        HANDLE here = CreateFileA("started_here.txt", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, NULL);
+        if (here == INVALID_HANDLE_VALUE) return 1;
+        CloseHandle(here);
+        return 0;
+    }
     if (__argc < 3) return 2;
     const DWORD total = (DWORD)strtoul(__argv[1], NULL, 10);
     MSG msg;

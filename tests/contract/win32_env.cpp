@@ -213,6 +213,12 @@ HandleMeasure ChooseHandleMeasure() {
     return HandleMeasure::kNone;
 }
 
+std::wstring Variable(const wchar_t* name) {
+    wchar_t value[32767];
+    const DWORD length = GetEnvironmentVariableW(name, value, 32767);
+    return std::wstring(value, length < 32767 ? length : 0);
+}
+
 class Win32Env final : public ContractEnv {
   public:
     Platform& os() override { return os_; }
@@ -260,6 +266,18 @@ class Win32Env final : public ContractEnv {
     bool MakeFileUtf16(const std::string& folder, const std::u16string& name) override {
         MakeWideFile(Wide(folder) + Wide(name), "", 0);
         return true;
+    }
+
+    void MakeTempFolderUtf16(const std::u16string& name) override {
+        const std::wstring folder = Wide(ScratchFolder()) + Wide(name);
+        if (!CreateDirectoryW(folder.c_str(), nullptr))
+            ADD_FAILURE() << "CreateDirectoryW" << Win32Error(GetLastError());
+        SetEnvironmentVariableW(L"TMP", folder.c_str());
+        SetEnvironmentVariableW(L"TEMP", folder.c_str());
+        tempMoved_ = true;
+    }
+    std::string MarkingProgram(const std::string&) override {
+        return ReadFileBytes(ExeFolder() + "contract_sleeper.exe");
     }
 
     // Wine does not enforce registry key security, so a denial cannot be set up.
@@ -366,6 +384,11 @@ class Win32Env final : public ContractEnv {
     }
 
     void End() {
+        if (tempMoved_) {
+            SetEnvironmentVariableW(L"TMP", tmp_.c_str());
+            SetEnvironmentVariableW(L"TEMP", temp_.c_str());
+            tempMoved_ = false;
+        }
         if (!active_) return;
         active_ = false;
         e2e::DeleteKeyTree(HKEY_LOCAL_MACHINE, key_, 0);
@@ -486,6 +509,10 @@ class Win32Env final : public ContractEnv {
     unsigned serial_ = 0;
     std::string key_;
     std::string folder_;
+    // The temp folder as the test run found it, put back after each test.
+    const std::wstring tmp_ = Variable(L"TMP");
+    const std::wstring temp_ = Variable(L"TEMP");
+    bool tempMoved_ = false;
 };
 
 Win32Env& TheEnv() {

@@ -44,6 +44,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     e2e::AppendLine(kLog, "startup=" + e2e::StartupField());
     e2e::AppendLine(kLog, "cwd=" + e2e::Hex(cwd));
     e2e::AppendLine(kLog, "module=" + e2e::Hex(module));
+    // The same as Windows holds them, UTF-16: names code page 949 cannot spell.
+    wchar_t wide[MAX_PATH + 1] = {};
+    GetCurrentDirectoryW(MAX_PATH, wide);
+    e2e::AppendLine(kLog, "cwdw=" + e2e::Hex(std::string(reinterpret_cast<const char*>(wide),
+                                                         lstrlenW(wide) * sizeof(wchar_t))));
+    GetModuleFileNameW(nullptr, wide, MAX_PATH);
+    e2e::AppendLine(kLog, "modulew=" + e2e::Hex(std::string(reinterpret_cast<const char*>(wide),
+                                                            lstrlenW(wide) * sizeof(wchar_t))));
 
     e2e::PumpFor(kLifetimeMs);
 

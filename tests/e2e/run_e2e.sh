@@ -38,6 +38,7 @@ CASES=(
     "nothing-installed case_nothing_installed"
     "temp-with-blank case_temp_folder with-blank"
     "temp-behind-link case_temp_folder behind-link"
+    "temp-foreign case_temp_folder foreign"
     "temp-scanned case_temp_folder scanned"
     "installer-locked case_installer_locked installer-locked none"
     "installer-locked-v20 case_installer_locked installer-locked-v20 v20"

@@ -1134,7 +1134,8 @@ bool FakePlatform::FinalPathOfHeld(FileHandle file, std::string* path) {
     if (plan.fail || handle == nullptr || Injected("FinalPathOfHeld", handle->path)) return true;
     MarkAnswered(plan);
     // Where the entry is now, in its stored case: moves since the open included.
-    *path = CorruptPath(plan, NodePath(*handle->file));
+    const std::string where = NodePath(*handle->file);
+    if (!InForeignTemp(where)) *path = CorruptPath(plan, where);
     return true;
 }
 
@@ -1157,9 +1158,56 @@ bool FakePlatform::ChangeHeldAttributes(FileHandle file, std::uint32_t attribute
     return ok;
 }
 
+std::string FakePlatform::PathIn(FileHandle folder, const std::string& asGiven,
+                                 const std::string& name) {
+    Handle* handle = HandleOf(folder, kFile);
+    const std::string base =
+        handle != nullptr && finalPathCall_ ? NodePath(*handle->file) : asGiven;
+    return base.empty() ? name : WithSeparator(base) + name;
+}
+
+bool FakePlatform::InForeignTemp(const std::string& path) const {
+    const std::string temp = Fold(WithSeparator(tempPath_));
+    return foreignTemp_ && Fold(WithSeparator(path)).compare(0, temp.size(), temp) == 0;
+}
+
+FileHandle FakePlatform::HoldTempFolder() {
+    return OpenEntryItself("HoldTempFolder", "HoldFolder", tempPath_.empty() ? "." : tempPath_,
+                           kFolderHoldThroughLink);
+}
+
+// The held-folder calls are the path calls at the place Windows names: logged
+// and failed as those.
+FileHandle FakePlatform::CreateNewFileIn(FileHandle folder, const std::string& asGiven,
+                                         const std::string& name, std::uint32_t* error) {
+    return CreateNewFileForWriting(PathIn(folder, asGiven, name), error);
+}
+
+FileHandle FakePlatform::OpenFileToHoldIn(FileHandle folder, const std::string& asGiven,
+                                          const std::string& name, std::uint32_t* error) {
+    return OpenFileToHold(PathIn(folder, asGiven, name), error);
+}
+
+bool FakePlatform::RemoveEntryIn(FileHandle folder, const std::string& asGiven,
+                                 const std::string& name) {
+    const std::string path = PathIn(folder, asGiven, name);
+    const std::uint32_t attributes = FileAttributesOf(path);
+    if (attributes == kInvalidFileAttributes) return false;
+    const bool isFolder = (attributes & kFileAttributeDirectory) != 0;
+    if ((attributes & kFileAttributeReparsePoint) != 0)
+        return isFolder ? RemoveEmptyDirectory(path) : RemoveFile(path);
+    if (isFolder) return false;
+    const FileHandle entry = OpenEntryToChange(path);
+    if (entry != kInvalidHandle) {
+        ChangeHeldAttributes(entry, kFileAttributeNormal);
+        CloseFile(entry);
+    }
+    return RemoveFile(path);
+}
+
 std::string FakePlatform::TempFolderPath() {
     const CallPlan plan = Enter("TempFolderPath", "");
-    if (plan.fail || Injected("TempFolderPath", "")) return std::string();
+    if (plan.fail || Injected("TempFolderPath", "") || foreignTemp_) return std::string();
     if (!tempPath_.empty()) MarkAnswered(plan);
     return tempPath_.empty() ? tempPath_ : CorruptPath(plan, tempPath_);
 }
@@ -1357,7 +1405,17 @@ std::string FakePlatform::ResolveProgram(const ProcessStart& request) const {
     return find(line.substr(start));
 }
 
-bool FakePlatform::StartProcess(const ProcessStart& request, StartedProcess* started) {
+bool FakePlatform::StartProcess(const ProcessStart& given, StartedProcess* started) {
+    // A held program and folder are named where they are now, as Windows names
+    // them; the strings given serve only a system that cannot say.
+    ProcessStart request = given;
+    Handle* heldProgram = HandleOf(given.program, kFile);
+    if (heldProgram != nullptr && finalPathCall_) {
+        request.applicationName = NodePath(*heldProgram->file);
+        request.commandLine = "\"" + request.applicationName + "\"";
+    }
+    Handle* folder = HandleOf(given.currentFolder, kFile);
+    if (folder != nullptr && finalPathCall_) request.currentDirectory = NodePath(*folder->file);
     const CallPlan plan = Enter("StartProcess", request.commandLine);
     std::string program;
     long code = kErrorGenFailure;

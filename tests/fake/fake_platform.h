@@ -158,6 +158,10 @@ class FakePlatform : public Platform {
     // path); until set, the manager cannot be had, as before Vista.
     void SetKnownFolders(std::vector<std::string> paths) { knownFolders_ = std::move(paths); }
     void SetTempPath(const std::string& path) { tempPath_ = path; }
+    // A temp folder whose name code page 949 cannot spell: TempFolderPath
+    // gives "" and FinalPathOfHeld "" at and below it, while the held-folder
+    // calls work in it as Windows names it.
+    void SetTempNameForeign(bool on) { foreignTemp_ = on; }
     // 949 (Korean), 932 (Japanese) or 1252 (no lead bytes). Also sets
     // SM_DBCSENABLED to match; set it before adding names with double-byte text.
     void SetCodePage(int codePage);
@@ -297,6 +301,13 @@ class FakePlatform : public Platform {
     bool FinalPathOfHeld(FileHandle file, std::string* path) override;
     FileHandle OpenEntryToChange(const std::string& path) override;
     bool ChangeHeldAttributes(FileHandle file, std::uint32_t attributes) override;
+    FileHandle HoldTempFolder() override;
+    FileHandle CreateNewFileIn(FileHandle folder, const std::string& asGiven,
+                               const std::string& name, std::uint32_t* error) override;
+    FileHandle OpenFileToHoldIn(FileHandle folder, const std::string& asGiven,
+                                const std::string& name, std::uint32_t* error) override;
+    bool RemoveEntryIn(FileHandle folder, const std::string& asGiven,
+                       const std::string& name) override;
     std::string TempFolderPath() override;
     bool ChangeCurrentDirectory(const std::string& path) override;
     std::string FullPathOf(const std::string& path) override;
@@ -456,6 +467,10 @@ class FakePlatform : public Platform {
     std::string Normalise(const std::string& path) const;
     Located Locate(const std::string& path, bool followLast, int depth = 0) const;
     enum Opening { kToChange, kFolderHold, kFolderHoldThroughLink, kFileHold };
+    // `name` in a held folder: where the folder is now, else `asGiven`.
+    std::string PathIn(FileHandle folder, const std::string& asGiven, const std::string& name);
+    // Whether `path` is at or below a temp folder that code page 949 cannot spell.
+    bool InForeignTemp(const std::string& path) const;
     FileHandle OpenEntryItself(const char* operation, const char* logged, const std::string& path,
                                Opening opening, std::uint32_t* error = nullptr);
     std::shared_ptr<FsNode> RootFor(const std::string& full, std::string* rest) const;
@@ -491,6 +506,7 @@ class FakePlatform : public Platform {
     bool dbcsEnabled_ = true;
     bool windowsNt_ = true;
     bool finalPathCall_ = true;
+    bool foreignTemp_ = false;
     bool lengthInCharacters_ = true;
     std::int64_t biasMinutes_ = 0;
 

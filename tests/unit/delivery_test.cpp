@@ -121,7 +121,8 @@ TEST_F(DeliveryTest, ATempFolderBehindALinkIsWorkedInWhereItReallyIs) {
     ASSERT_EQ(2u, os.Starts().size());
     EXPECT_EQ(kWork + "\\nuben_setup.exe", os.Starts()[0].request.applicationName);
     EXPECT_EQ("C:\\Linked temp\\nuben_setup.exe", os.Starts()[1].request.applicationName);
-    EXPECT_EQ("C:\\Linked temp", os.Starts()[0].currentDirectory);
+    EXPECT_EQ(kWork, os.Starts()[0].currentDirectory);
+    EXPECT_EQ("C:\\Linked temp", os.Starts()[1].currentDirectory);
 }
 
 // A virus scanner that opens the new file for a moment is waited out, 30
@@ -163,14 +164,26 @@ TEST_F(DeliveryTest, AnInstallerStillRunningFromAnEarlierAttemptBlocksDelivery) 
     EXPECT_TRUE(os.Starts().empty());
 }
 
-TEST_F(DeliveryTest, WithoutATempFolderTheBareNameIsUsedInTheCurrentFolder) {
-    os.FailNext("TempFolderPath");
-    Deliver();
-    EXPECT_EQ("", g.TempDir);
-    EXPECT_EQ(InstallerBytes(), os.FileBytes(kWork + "\\nuben_setup.exe"));
-    ASSERT_EQ(1u, os.Starts().size());
-    EXPECT_EQ(kWork, os.Starts()[0].currentDirectory);
-    EXPECT_EQ(kWork + "\\nuben_setup.exe", os.Starts()[0].program);
+// A temp folder is worked in as Windows names it, also when its path cannot
+// be had as text; only without any is the current folder.
+TEST_F(DeliveryTest, ATempFolderIsWorkedInThoughItCannotBeSpelledAndWithoutOneTheCurrentFolder) {
+    const std::string temp = "C:\\Documents and Settings\\user\\Local Settings\\Temp";
+    const std::vector<std::pair<std::function<void(fake::FakePlatform&)>, std::string>> rows = {
+        {[](fake::FakePlatform& m) { m.FailNext("TempFolderPath"); }, temp},
+        {[](fake::FakePlatform& m) { m.SetTempNameForeign(true); }, temp},
+        {[](fake::FakePlatform& m) { m.SetTempPath(""); }, kWork}};
+    for (const auto& [setUp, folder] : rows) {
+        fake::FakePlatform machine;
+        FurnishTypicalMachine(machine);
+        setUp(machine);
+        GlobalState state(machine);
+        DeliverInstaller(state).LetRun(machine);
+        EXPECT_EQ("", state.TempDir);
+        EXPECT_EQ(InstallerBytes(), machine.FileBytes(folder + "\\nuben_setup.exe")) << folder;
+        ASSERT_EQ(1u, machine.Starts().size());
+        EXPECT_EQ(folder, machine.Starts()[0].currentDirectory);
+        EXPECT_EQ(folder + "\\nuben_setup.exe", machine.Starts()[0].program);
+    }
 }
 
 TEST_F(DeliveryTest, ExtractionReportsSuccessOnlyForTheWholeResource) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -23,6 +24,13 @@ template <typename T>
 std::uintptr_t FromPointer(T* p) {
     return reinterpret_cast<std::uintptr_t>(p);
 }
+
+// Where a held file or folder really is, in Windows' own form: its final path
+// (GetFinalPathNameByHandleW), by drive letter or else by volume name, never
+// converted to code page 949, so any name and length goes. "\\?\" is dropped
+// where what remains fits MAX_PATH, for the programs that read the path.
+// False where the system cannot say (before Vista).
+bool HeldPath(std::uintptr_t held, std::wstring* path);
 
 // user32, shell32 and ole32 serve only some paths (message boxes, windows,
 // special folders), yet loading them at start-up costs more than the rest

@@ -32,20 +32,54 @@ bool ToFindEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
     return true;
 }
 
+FileHandle OpenWide(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
+                    DWORD flags) {
+    // INVALID_HANDLE_VALUE is kInvalidHandle.
+    return FromPointer(CreateFileW(path, access, share, nullptr, disposition, flags, nullptr));
+}
+
 FileHandle OpenPath(const std::string& path, DWORD access, DWORD share, DWORD disposition,
                     DWORD flags) {
     WidePath wide;
-    if (!wide.Assign(path)) return kInvalidHandle;
-    // INVALID_HANDLE_VALUE is kInvalidHandle.
-    return FromPointer(
-        CreateFileW(wide.get(), access, share, nullptr, disposition, flags, nullptr));
+    return wide.Assign(path) ? OpenWide(wide.get(), access, share, disposition, flags)
+                             : kInvalidHandle;
+}
+
+FileHandle HoldFolderWide(const wchar_t* path, DWORD linkFlag) {
+    // No FILE_SHARE_DELETE: that is what keeps the folder from being renamed or removed.
+    return OpenWide(path, FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | linkFlag);
 }
 
 FileHandle HoldFolder(const std::string& path, DWORD linkFlag) {
-    // No FILE_SHARE_DELETE: that is what keeps the folder from being renamed or removed.
-    return OpenPath(path, FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | linkFlag);
+    WidePath wide;
+    return wide.Assign(path) ? HoldFolderWide(wide.get(), linkFlag) : kInvalidHandle;
+}
+
+// GetTempPath2W where the system has it, else GetTempPathW: the length, 0 on
+// failure, or more than `capacity` (the size it needs) when it does not fit.
+DWORD TempPathInto(wchar_t* buffer, DWORD capacity) {
+    using GetTempPath2Fn = DWORD(WINAPI*)(DWORD, LPWSTR);
+    const auto getTempPath2 = g_GetTempPath2W.Get<GetTempPath2Fn>();
+    return getTempPath2 != nullptr ? getTempPath2(capacity, buffer)
+                                   : GetTempPathW(capacity, buffer);
+}
+
+// `name` in the held folder, where it really is, else in `asGiven`. False
+// when neither the name nor the folder can be had.
+bool PathIn(FileHandle folder, const std::string& asGiven, const std::string& name,
+            std::wstring* path) {
+    WideName wideName;
+    if (!wideName.Assign(name)) return false;
+    if (!HeldPath(folder, path)) {
+        WidePath given;
+        if (!given.Assign(asGiven)) return false;
+        path->assign(given.get());
+    }
+    if (!path->empty() && path->back() != L'\\') path->push_back(L'\\');
+    path->append(wideName.get());
+    return true;
 }
 
 }  // namespace
@@ -151,6 +185,36 @@ std::uint32_t Win32Platform::HeldAttributesOf(FileHandle file) {
     return info.dwFileAttributes;
 }
 
+bool win32::HeldPath(std::uintptr_t held, std::wstring* path) {
+    using GetFinalPathNameByHandleFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+    const auto getFinalPath = g_GetFinalPathNameByHandleW.Get<GetFinalPathNameByHandleFn>();
+    if (getFinalPath == nullptr) return false;
+    for (const DWORD volume : {VOLUME_NAME_DOS, VOLUME_NAME_GUID}) {
+        const DWORD flags = FILE_NAME_NORMALIZED | volume;
+        path->assign(MAX_PATH, L'\0');
+        DWORD length = getFinalPath(ToHandle(held), &(*path)[0], MAX_PATH, flags);
+        // More than the buffer is the size it needs, its NUL included.
+        if (length >= MAX_PATH) {
+            path->assign(length, L'\0');
+            length = getFinalPath(ToHandle(held), &(*path)[0], length, flags);
+            if (length >= path->size()) length = 0;
+        }
+        if (length == 0) continue;
+        path->resize(length);
+        if (length - 4 < MAX_PATH && path->compare(0, 4, L"\\\\?\\") == 0) {
+            if (path->compare(4, 4, L"UNC\\") == 0) {
+                path->erase(0, 6);
+                (*path)[0] = L'\\';
+            } else if (length > 6 && (*path)[5] == L':') {
+                path->erase(0, 4);
+            }
+        }
+        return true;
+    }
+    path->clear();
+    return false;
+}
+
 bool Win32Platform::FinalPathOfHeld(FileHandle file, std::string* path) {
     using GetFinalPathNameByHandleFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
     const auto getFinalPath = g_GetFinalPathNameByHandleW.Get<GetFinalPathNameByHandleFn>();
@@ -192,12 +256,72 @@ bool Win32Platform::ChangeHeldAttributes(FileHandle file, std::uint32_t attribut
     return setInformation(ToHandle(file), FileBasicInfo, &info, sizeof info) != FALSE;
 }
 
+FileHandle Win32Platform::HoldTempFolder() {
+    std::wstring folder(MAX_PATH + 1, L'\0');
+    DWORD length = TempPathInto(&folder[0], MAX_PATH + 1);
+    // A longer temp path is had in full: the wide functions take it.
+    if (length > MAX_PATH + 1) {
+        folder.resize(length);
+        length = TempPathInto(&folder[0], length);
+        if (length >= folder.size()) length = 0;
+    }
+    return HoldFolderWide(length == 0 ? L"." : folder.c_str(), 0);
+}
+
+FileHandle Win32Platform::CreateNewFileIn(FileHandle folder, const std::string& asGiven,
+                                          const std::string& name, std::uint32_t* error) {
+    std::wstring path;
+    const FileHandle file = PathIn(folder, asGiven, name, &path)
+                                ? OpenWide(path.c_str(), GENERIC_WRITE, 0, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT)
+                                : kInvalidHandle;
+    *error = file == kInvalidHandle ? GetLastError() : ERROR_SUCCESS;
+    return file;
+}
+
+FileHandle Win32Platform::OpenFileToHoldIn(FileHandle folder, const std::string& asGiven,
+                                           const std::string& name, std::uint32_t* error) {
+    std::wstring path;
+    const FileHandle file =
+        PathIn(folder, asGiven, name, &path)
+            ? OpenWide(path.c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN)
+            : kInvalidHandle;
+    *error = file == kInvalidHandle ? GetLastError() : ERROR_SUCCESS;
+    return file;
+}
+
+bool Win32Platform::RemoveEntryIn(FileHandle folder, const std::string& asGiven,
+                                  const std::string& name) {
+    std::wstring path;
+    if (!PathIn(folder, asGiven, name, &path)) return false;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    // A link goes as a link, its attributes untouched: a change by path
+    // would reach through it to its target.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return isFolder ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+    if (isFolder) return false;
+    // A read-only file goes too, reset through a handle on the entry itself:
+    // a link put in its place since is never changed.
+    const FileHandle entry =
+        OpenWide(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
+                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
+    if (entry != kInvalidHandle) {
+        const DWORD held = HeldAttributesOf(entry);
+        if (held != INVALID_FILE_ATTRIBUTES &&
+            (held & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0)
+            ChangeHeldAttributes(entry, FILE_ATTRIBUTE_NORMAL);
+        CloseHandle(ToHandle(entry));
+    }
+    return DeleteFileW(path.c_str()) != FALSE;
+}
+
 std::string Win32Platform::TempFolderPath() {
     wchar_t buffer[MAX_PATH + 1];
-    using GetTempPath2Fn = DWORD(WINAPI*)(DWORD, LPWSTR);
-    const auto getTempPath2 = g_GetTempPath2W.Get<GetTempPath2Fn>();
-    const DWORD length = getTempPath2 != nullptr ? getTempPath2(MAX_PATH + 1, buffer)
-                                                 : GetTempPathW(MAX_PATH + 1, buffer);
+    const DWORD length = TempPathInto(buffer, MAX_PATH + 1);
     // 0 is failure, more than the buffer the size it needs. What the ANSI
     // form's MAX_PATH buffer cannot take, with its NUL, or code page 949
     // cannot spell, is a temp folder that cannot be had: "".

@@ -49,6 +49,13 @@ class Win32Platform final : public Platform {
     bool FinalPathOfHeld(FileHandle file, std::string* path) override;
     FileHandle OpenEntryToChange(const std::string& path) override;
     bool ChangeHeldAttributes(FileHandle file, std::uint32_t attributes) override;
+    FileHandle HoldTempFolder() override;
+    FileHandle CreateNewFileIn(FileHandle folder, const std::string& asGiven,
+                               const std::string& name, std::uint32_t* error) override;
+    FileHandle OpenFileToHoldIn(FileHandle folder, const std::string& asGiven,
+                                const std::string& name, std::uint32_t* error) override;
+    bool RemoveEntryIn(FileHandle folder, const std::string& asGiven,
+                       const std::string& name) override;
     std::string TempFolderPath() override;
     bool ChangeCurrentDirectory(const std::string& path) override;
     std::string FullPathOf(const std::string& path) override;

@@ -1,6 +1,7 @@
 // Processes, jobs and the one-run mutex; command lines and names in code
 // page 949.
 #include <cstring>
+#include <string>
 
 #include "platform/win32/text_949.h"
 #include "platform/win32/win32_common.h"
@@ -81,6 +82,25 @@ bool Win32Platform::StartProcess(const ProcessStart& request, StartedProcess* st
         return false;
     }
 
+    // A held program and folder are named as Windows names them, wherever they
+    // really are; the strings given serve where the system cannot say.
+    std::wstring program;
+    std::wstring programFolder;
+    const bool heldProgram = request.program != 0 && HeldPath(request.program, &program);
+    if (heldProgram) {
+        if (program.size() + 2 >= kCommandLineChars) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            started->error = ERROR_FILENAME_EXCED_RANGE;
+            return false;
+        }
+        commandLine.get()[0] = L'"';
+        program.copy(commandLine.get() + 1, program.size());
+        commandLine.get()[program.size() + 1] = L'"';
+        commandLine.get()[program.size() + 2] = L'\0';
+    }
+    const bool heldFolder =
+        request.currentFolder != 0 && HeldPath(request.currentFolder, &programFolder);
+
     STARTUPINFOEXW startup;
     std::memset(&startup, 0, sizeof startup);
     startup.StartupInfo.cb = request.startup.size;
@@ -100,10 +120,15 @@ bool Win32Platform::StartProcess(const ProcessStart& request, StartedProcess* st
     }
 
     PROCESS_INFORMATION info{};
-    const BOOL ok = CreateProcessW(
-        request.applicationName.empty() ? nullptr : application.get(), commandLine.get(), nullptr,
-        nullptr, request.inheritHandles ? TRUE : FALSE, flags, nullptr,
-        request.currentDirectory.empty() ? nullptr : folder.get(), &startup.StartupInfo, &info);
+    const wchar_t* applicationName = heldProgram                       ? program.c_str()
+                                     : request.applicationName.empty() ? nullptr
+                                                                       : application.get();
+    const wchar_t* currentDirectory = heldFolder                         ? programFolder.c_str()
+                                      : request.currentDirectory.empty() ? nullptr
+                                                                         : folder.get();
+    const BOOL ok = CreateProcessW(applicationName, commandLine.get(), nullptr, nullptr,
+                                   request.inheritHandles ? TRUE : FALSE, flags, nullptr,
+                                   currentDirectory, &startup.StartupInfo, &info);
     if (!ok) {
         started->error = GetLastError();
         return false;

@@ -15,12 +15,30 @@ case_nothing_installed() {
 
 # A temp folder with a blank in its path (started unquoted, the path would
 # run C:\e2e\work\my.exe instead); behind a folder link (a moved Temp), worked
-# in where the link leads with the folder as given current; or watched by a
-# virus scanner that holds each new file for 0.4 s once it is written.
+# in, and made current, where the link leads; watched by a virus scanner that
+# holds each new file for 0.4 s once it is written; or named with what code
+# page 949 cannot spell (a profile "José"), worked in and made current as
+# Windows names it.
 case_temp_folder() {
     case_begin "temp-$1"
     local temp='C:\e2e\work\my temp\' real='C:\e2e\work\my temp\'
     [ "$1" = behind-link ] && real='C:\e2e\moved temp\'
+    if [ "$1" = foreign ]; then
+        temp='C:\e2e\work\Temp José\'
+        mkdir -p "$(unixpath "$temp")"
+        printf 'regsetw|HKCU\\Environment|%s|REG_SZ|hex:%s0000\n' \
+            TEMP "$(utf16hex "$temp")" TMP "$(utf16hex "$temp")" | fx >/dev/null
+        run_setup "$SETUP_EXE" ""
+        check_box_count 0
+        check_ended_quietly
+        check "installer written byte for byte in the folder" \
+            cmp -s "$E2E_C/e2e/$PAYLOAD_EXE" "$(unixpath "${temp}nuben_setup.exe")"
+        check_eq "installer starts" 1 "$(installer_starts)"
+        check_eq "installer module" "$(utf16hex "${temp}nuben_setup.exe")" "$(installer_field modulew)"
+        check_eq "installer current folder" "$(utf16hex "${temp%\\}")" "$(installer_field cwdw)"
+        case_end
+        return
+    fi
     mkdir -p "$(unixpath "$real")" "$E2E_C/e2e/work"
     [ "$real" = "$temp" ] || ln -s "$(unixpath "$real")" "$(unixpath "${temp%\\}")"
     cp "$E2E_C/e2e/$PAYLOAD_EXE" "$E2E_C/e2e/work/my.exe"

@@ -227,8 +227,8 @@ check_delivered() {
     check_started "$temp" "$real"
 }
 # check_started [<temp folder> [<where it really is>]]: the installer started
-# once, from its quoted path in the folder where it really is, with the temp
-# folder as given current; the bootstrapper ended before it did.
+# once, from its quoted path in the folder where it really is, with that
+# folder current; the bootstrapper ended before it did.
 check_started() {
     local temp="${1:-${E2E_PATH[temp]}}"
     local real="${2:-$temp}"
@@ -236,7 +236,7 @@ check_started() {
     check_hex "installer command line" "$(cp949hex "\"${real}nuben_setup.exe\"")" \
         "$(installer_field cmdline)"
     check_hex "installer module" "$(cp949hex "${real}nuben_setup.exe")" "$(installer_field module)"
-    check_hex "installer current folder" "$(cp949hex "${temp%\\}")" "$(installer_field cwd)"
+    check_hex "installer current folder" "$(cp949hex "${real%\\}")" "$(installer_field cwd)"
     # Shown normally: STARTF_USESHOWWINDOW with SW_SHOWNORMAL.
     check_eq "installer start-up record" "flags=1,show=1" "$(installer_field startup)"
     local ended started_end
