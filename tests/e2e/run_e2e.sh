@@ -53,6 +53,7 @@ CASES=(
     "beta-accepted-removed case_beta_removed"
     "beta-accepted-removed-cp1252 case_beta_removed cp1252"
     "beta-accepted-kept case_beta_kept"
+    "beta-relinked-temp case_beta_relinked_temp"
     "beta-nsis case_beta_nsis"
     "beta-without-uninstallstring case_beta_without_uninstaller"
     "beta-and-v20 case_beta_and_v20"

@@ -65,6 +65,38 @@ case_beta_removed() {
     case_end
 }
 
+# TMP names a link to a folder whose name code page 949 cannot spell, and
+# another program of the user re-points the link at its own folder while the
+# beta's uninstaller runs: the installer held in the real folder is the one
+# that runs, the other program's never starts.
+case_beta_relinked_temp() {
+    case_begin beta-relinked-temp
+    local link='C:\e2e\work\linked temp' real='C:\e2e\work\Temp José\' other='C:\e2e\work\other'
+    mkdir -p "$(unixpath "$real")" "$(unixpath "$other")"
+    # A copy of the probe: a start of it would log a second start.
+    cp "$E2E_C/e2e/$PAYLOAD_EXE" "$(unixpath "$other")/nuben_setup.exe"
+    ln -s "$(unixpath "$real")" "$(unixpath "$link")"
+    set_temp "$link" >/dev/null
+    register_beta "누벤" "\"$BETA_UNINSTALLER\" /remove /work=3000"
+    (
+        for _ in $(seq 200); do
+            [ "$(log_lines uninstaller.log 'start ')" = 0 ] || break
+            sleep 0.05
+        done
+        ln -sfn "$(unixpath "$other")" "$(unixpath "$link")"
+    ) &
+    local repointer=$!
+    reg_state "$E2E_CASE_DIR/reg-before.txt"
+    run_setup "$SETUP_EXE" yes
+    wait "$repointer"
+    check "the link was re-pointed while the uninstaller ran" \
+        test "$(readlink "$(unixpath "$link")")" = "$(unixpath "$other")"
+    check_eq "installer starts" 1 "$(installer_starts)"
+    check_eq "installer module" "$(utf16hex "${real}nuben_setup.exe")" "$(installer_field modulew)"
+    check_registry "$UNINSTALL_KEY\\NU-BEN"
+    case_end
+}
+
 # The uninstaller ends but the beta is still registered (the user
 # cancelled it): the error box, nothing delivered.
 case_beta_kept() {
