@@ -78,6 +78,7 @@ class Platform {
     // RegQueryValueExA(key, name, 0, type, data, size). With data == nullptr
     // only type and size are reported. A buffer smaller than the value gives
     // ERROR_MORE_DATA and the needed size. A missing value: ERROR_FILE_NOT_FOUND.
+    // A REG_SZ or REG_EXPAND_SZ is never absent for what follows its first NUL.
     virtual long QueryRegistryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
                                     std::uint8_t* data, std::uint32_t* size) = 0;
     // RegQueryInfoKeyA(key, ..., &subkeys, &maxSubkeyLen, ...): the length is

@@ -44,6 +44,8 @@ TEST_F(TRegistryContract, ReadsTextValuesUpToTheirFirstNul) {
     // Text code page 949 cannot spell reads as absent: its best fit would
     // name another folder ("C:\Cafe" for "C:\Café").
     const bool foreign = env_.SetTextValueUtf16(key_, "Foreign", u"C:\\Caf\u00e9");
+    // A writer that stored its whole buffer: the tail after the NUL is not text.
+    env_.SetTextValueUtf16(key_, "Tail", std::u16string(u"C:\\NuBen\0caf\u00e9\u20ac", 14));
     OpenScratch();
     ExpectNoHandleLeak guard(env_);
     EXPECT_EQ(korean, reg_.ReadTextValue("Plain"));
@@ -52,6 +54,7 @@ TEST_F(TRegistryContract, ReadsTextValuesUpToTheirFirstNul) {
     EXPECT_EQ("", reg_.ReadTextValue("Missing"));
     if (foreign) {
         EXPECT_EQ("", reg_.ReadTextValue("Foreign"));
+        EXPECT_EQ("C:\\NuBen", reg_.ReadTextValue("Tail"));
     }
 }
 
