@@ -269,6 +269,10 @@ class Platform {
     virtual int ClassNameOf(WindowHandle window, char* buffer, int size) = 0;
     // GetWindowTextA(window, buffer, size): same conventions.
     virtual int WindowTextOf(WindowHandle window, char* buffer, int size) = 0;
+    // The same text in the system's ANSI code page, as an ANSI program of this
+    // system set and reads it (949 bytes on a 1252 system come back as set);
+    // 0 also for a text that code page cannot spell.
+    virtual int SystemWindowTextOf(WindowHandle window, char* buffer, int size) = 0;
     // PostMessageA.
     virtual bool PostMessageTo(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                std::intptr_t lParam) = 0;

@@ -89,6 +89,14 @@ class ContractEnv {
     virtual std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath,
                                        HandOver handOver = HandOver::kNone) = 0;
 
+    // --- Windows.
+
+    // A top-level window of this process whose title an ANSI program of the
+    // system's code page set from `title` (CreateWindowExA), gone after the test.
+    virtual WindowHandle MakeAnsiWindow(const std::string& className, const std::string& title) = 0;
+    // Whether WM_QUIT was posted to `window` during this test.
+    virtual bool ToldToQuit(WindowHandle window) = 0;
+
     // --- Handles.
 
     // How many handles this process holds open right now: keys, files,

@@ -3,6 +3,7 @@
 // so scratch keys and folders need no clean-up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -117,6 +118,16 @@ class FakeEnv final : public ContractEnv {
         }
         return "\"" + program + "\" " + (handOver ? "handover " : "") + std::to_string(ms) + " \"" +
                markerPath + "\"";
+    }
+
+    WindowHandle MakeAnsiWindow(const std::string& className, const std::string& title) override {
+        return fake_->AddAnsiProgramWindow(className, title);
+    }
+    bool ToldToQuit(WindowHandle window) override {
+        const auto& posts = fake_->Posts();
+        return std::any_of(posts.begin(), posts.end(), [&](const auto& post) {
+            return post.window == window && post.message == kWmQuit;
+        });
     }
 
     // What the fake handed out and was not given back; HoldOpen tokens are

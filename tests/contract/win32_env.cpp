@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -365,7 +366,31 @@ class Win32Env final : public ContractEnv {
         return described;
     }
 
+    WindowHandle MakeAnsiWindow(const std::string& className, const std::string& title) override {
+        WNDCLASSA type = {};
+        type.lpfnWndProc = DefWindowProcA;
+        type.hInstance = GetModuleHandleA(nullptr);
+        type.lpszClassName = className.c_str();
+        RegisterClassA(&type);  // fails harmlessly for a class already there
+        HWND window = CreateWindowExA(0, className.c_str(), title.c_str(), WS_OVERLAPPED, 0, 0, 50,
+                                      50, nullptr, nullptr, type.hInstance, nullptr);
+        if (window == nullptr) ADD_FAILURE() << "CreateWindowExA" << Win32Error(GetLastError());
+        windows_.push_back(window);
+        return reinterpret_cast<WindowHandle>(window);
+    }
+
+    // A WM_QUIT posted to a window waits in this thread's queue with the window in msg.hwnd.
+    bool ToldToQuit(WindowHandle window) override {
+        for (MSG msg; PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);)
+            told_.push_back(msg.hwnd);
+        return std::find(told_.begin(), told_.end(), reinterpret_cast<HWND>(window)) != told_.end();
+    }
+
     void End() {
+        ToldToQuit(0);
+        for (HWND window : windows_) DestroyWindow(window);
+        windows_.clear();
+        told_.clear();
         if (!active_) return;
         active_ = false;
         e2e::DeleteKeyTree(HKEY_LOCAL_MACHINE, key_, 0);
@@ -486,6 +511,8 @@ class Win32Env final : public ContractEnv {
     unsigned serial_ = 0;
     std::string key_;
     std::string folder_;
+    std::vector<HWND> windows_;
+    std::vector<HWND> told_;
 };
 
 Win32Env& TheEnv() {

@@ -1567,6 +1567,13 @@ WindowHandle FakePlatform::AddWindow(const std::string& className, const std::st
     return window.handle;
 }
 
+WindowHandle FakePlatform::AddAnsiProgramWindow(const std::string& className,
+                                                const std::string& bytes) {
+    const WindowHandle handle = AddWindow(className, bytes);
+    windows_.back().textCodePage = codePage_;
+    return handle;
+}
+
 void FakePlatform::DestroyWindow(WindowHandle handle) {
     for (Window& window : windows_) {
         if (window.handle == handle) window.alive = false;
@@ -1691,15 +1698,30 @@ int FakePlatform::ClassNameOf(WindowHandle handle, char* buffer, int size) {
 }
 
 int FakePlatform::WindowTextOf(WindowHandle handle, char* buffer, int size) {
-    const CallPlan plan = Enter("WindowTextOf", Describe(handle));
+    return FetchWindowText("WindowTextOf", handle, buffer, size, 949);
+}
+
+int FakePlatform::SystemWindowTextOf(WindowHandle handle, char* buffer, int size) {
+    return FetchWindowText("SystemWindowTextOf", handle, buffer, size, codePage_);
+}
+
+// Windows holds titles in UTF-16: read in the code page it was set in, a
+// title comes back as set; in another one, only its ASCII does.
+int FakePlatform::FetchWindowText(const char* operation, WindowHandle handle, char* buffer,
+                                  int size, int codePage) {
+    const CallPlan plan = Enter(operation, Describe(handle));
     int copied = 0;
     const Window* window = plan.fail ? nullptr : LiveWindow(handle);
     if (window != nullptr) {
         MarkAnswered(plan);
-        copied = plan.odd ? CorruptText(plan, window->text, buffer, size)
-                          : CopyCut(window->text, buffer, size);
+        const bool spelled = window->textCodePage == codePage ||
+                             std::all_of(window->text.begin(), window->text.end(), [](char byte) {
+                                 return static_cast<unsigned char>(byte) < 0x80;
+                             });
+        const std::string text = spelled ? window->text : std::string();
+        copied = plan.odd ? CorruptText(plan, text, buffer, size) : CopyCut(text, buffer, size);
     }
-    AfterWindowCall(handle, "WindowTextOf");
+    AfterWindowCall(handle, operation);
     return copied;
 }
 
