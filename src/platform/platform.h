@@ -192,10 +192,15 @@ class Platform {
     // SHGetSpecialFolderLocation(NULL, csidl) then SHGetPathFromIDListA into a
     // MAX_PATH + 1 buffer, up to the first NUL; "" when the folder yields no path.
     virtual std::string SpecialFolderPath(int csidl) = 0;
+    // The same path or, where code page 949 cannot spell it (or it does not fit),
+    // the nearest folder above it that it can: the logic's paths can name that
+    // folder and those above it, never the folder itself or what lies between.
+    virtual std::string SpecialFolderOrAbove(int csidl) = 0;
     // CoInitializeEx (apartment-threaded), then IKnownFolderManager::GetFolderIds
     // and, for each id, GetFolder and IKnownFolder::GetPath(KF_FLAG_DEFAULT) in the
     // ANSI code page: *paths receives every known folder of the machine and the
-    // current user that has a path (one the code page cannot spell is left out).
+    // current user that has a path (one the code page cannot spell as the nearest
+    // folder above it that it can, as SpecialFolderOrAbove gives it).
     // False, with *paths empty, when the manager cannot be had (before Vista, or
     // COM refused) or cannot list its ids; an empty list is an answer, not a failure.
     virtual bool KnownFolderPaths(std::vector<std::string>* paths) = 0;

@@ -56,6 +56,9 @@ class ContractEnv {
         return false;
     }
     virtual bool MakeFileUtf16(const std::string&, const std::u16string&) { return false; }
+    // The current user's desktop moved into a new folder `name` in `parent`
+    // (one such name), until the test ends.
+    virtual bool MoveDesktopUtf16(const std::string& parent, const std::u16string& name) = 0;
 
     // --- Files. Absolute paths on drive C:, backslashes.
 

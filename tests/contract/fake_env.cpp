@@ -55,6 +55,15 @@ class FakeEnv final : public ContractEnv {
         return true;
     }
 
+    bool MoveDesktopUtf16(const std::string& parent, const std::u16string& name) override {
+        std::string spelled = parent;
+        for (const char16_t c : name)
+            spelled += c < 0x80 ? char(c) : fake::FakePlatform::kUnspelled;
+        fake_->MakeFolder(spelled);
+        fake_->SetSpecialFolder(kCsidlDesktopDirectory, spelled);
+        return true;
+    }
+
     std::string ScratchFolder() override {
         const std::string folder = "C:\\Temp\\NuBenContract\\";
         if (!fake_->IsFolder(folder)) fake_->MakeFolder(folder);

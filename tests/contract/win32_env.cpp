@@ -263,6 +263,14 @@ class Win32Env final : public ContractEnv {
         return true;
     }
 
+    bool MoveDesktopUtf16(const std::string& parent, const std::u16string& name) override {
+        const std::wstring folder = Wide(parent) + Wide(name);
+        CreateDirectoryW(Wide(parent).c_str(), nullptr);
+        CreateDirectoryW(folder.c_str(), nullptr);
+        if (desktop_.empty()) desktop_ = ShellFolderValue(L"Desktop", nullptr);
+        return !desktop_.empty() && ShellFolderValue(L"Desktop", &folder) == folder;
+    }
+
     // Wine does not enforce registry key security, so a denial cannot be set up.
     bool DenyKeyAccess(const std::string&, std::uint32_t) override { return false; }
 
@@ -391,6 +399,8 @@ class Win32Env final : public ContractEnv {
         for (HWND window : windows_) DestroyWindow(window);
         windows_.clear();
         told_.clear();
+        if (!desktop_.empty()) ShellFolderValue(L"Desktop", &desktop_);
+        desktop_.clear();
         if (!active_) return;
         active_ = false;
         e2e::DeleteKeyTree(HKEY_LOCAL_MACHINE, key_, 0);
@@ -413,6 +423,25 @@ class Win32Env final : public ContractEnv {
         CloseHandle(file);
         if (written != bytes.size()) ADD_FAILURE() << "WriteFile short";
         if (attributes != 0) SetFileAttributesW(path.c_str(), attributes);
+    }
+
+    // The user's shell folder `name` as the shell reads it, after setting it to *to.
+    static std::wstring ShellFolderValue(const wchar_t* name, const std::wstring* to) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(
+                HKEY_CURRENT_USER,
+                L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
+                KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            return std::wstring();
+        if (to != nullptr)
+            RegSetValueExW(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(to->c_str()),
+                           static_cast<DWORD>((to->size() + 1) * sizeof(wchar_t)));
+        wchar_t value[1024] = {};
+        DWORD size = sizeof value - sizeof(wchar_t);
+        const LONG rc =
+            RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+        RegCloseKey(key);
+        return rc == ERROR_SUCCESS ? std::wstring(value) : std::wstring();
     }
 
     // Creates HKLM\path and any missing parents; nullptr (and a failure) when it cannot.
@@ -513,6 +542,7 @@ class Win32Env final : public ContractEnv {
     std::string folder_;
     std::vector<HWND> windows_;
     std::vector<HWND> told_;
+    std::wstring desktop_;  // the user's own desktop while a test has moved it
 };
 
 Win32Env& TheEnv() {

@@ -1185,13 +1185,33 @@ bool FakePlatform::ConvertsToLocalDosTime(std::uint64_t fileTime) {
            local < static_cast<std::int64_t>(kDosEnd);
 }
 
+namespace {
+// A path as 949 text: itself, or the nearest folder above its first
+// character 949 cannot spell ("" when there is none).
+std::string SpelledOrAbove(const std::string& path) {
+    const std::size_t unspelled = path.find(FakePlatform::kUnspelled);
+    if (unspelled == std::string::npos) return path;
+    const std::size_t cut = path.rfind('\\', unspelled);
+    return cut == std::string::npos ? std::string() : path.substr(0, cut < 3 ? cut + 1 : cut);
+}
+}  // namespace
+
 std::string FakePlatform::SpecialFolderPath(int csidl) {
+    const auto it = specialFolders_.find(csidl);
+    const bool spelled =
+        it == specialFolders_.end() || it->second.find(kUnspelled) == std::string::npos;
+    const std::string path = SpecialFolderOrAbove(csidl);
+    return spelled ? path : std::string();
+}
+
+// One shell lookup either way, logged and failed as SpecialFolderPath.
+std::string FakePlatform::SpecialFolderOrAbove(int csidl) {
     const CallPlan plan = Enter("SpecialFolderPath", std::to_string(csidl));
     if (plan.fail || Injected("SpecialFolderPath", std::to_string(csidl))) return std::string();
     const auto it = specialFolders_.find(csidl);
     if (it == specialFolders_.end() || it->second.empty()) return std::string();
     MarkAnswered(plan);
-    return CorruptPath(plan, it->second);
+    return CorruptPath(plan, SpelledOrAbove(it->second));
 }
 
 bool FakePlatform::KnownFolderPaths(std::vector<std::string>* paths) {
@@ -1199,7 +1219,8 @@ bool FakePlatform::KnownFolderPaths(std::vector<std::string>* paths) {
     paths->clear();
     if (plan.fail || !knownFolders_ || Injected("KnownFolderPaths", "")) return false;
     for (const std::string& path : *knownFolders_) {
-        if (!path.empty()) paths->push_back(CorruptPath(plan, path));
+        if (!SpelledOrAbove(path).empty())
+            paths->push_back(CorruptPath(plan, SpelledOrAbove(path)));
     }
     MarkAnswered(plan);
     return true;

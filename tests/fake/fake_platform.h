@@ -152,6 +152,8 @@ class FakePlatform : public Platform {
     void SetLocalTimeBias(std::int64_t minutes) { biasMinutes_ = minutes; }
 
     // --- Shell, system.
+    // A shell folder path may hold kUnspelled, a character 949 cannot spell.
+    static constexpr char kUnspelled = '\x80';
     void SetSpecialFolder(int csidl, const std::string& path);
     // The known-folder manager's folders, a path per id ("" for one without a
     // path); until set, the manager cannot be had, as before Vista.
@@ -302,6 +304,7 @@ class FakePlatform : public Platform {
     bool ConvertsToLocalDosTime(std::uint64_t fileTime) override;
 
     std::string SpecialFolderPath(int csidl) override;
+    std::string SpecialFolderOrAbove(int csidl) override;
     bool KnownFolderPaths(std::vector<std::string>* paths) override;
 
     ModuleHandle OwnModule() override;

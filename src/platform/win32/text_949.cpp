@@ -46,4 +46,14 @@ std::string AnsiPath(const wchar_t* path, std::size_t length, std::size_t room) 
     return bytes > 0 ? std::string(narrow, static_cast<std::size_t>(bytes)) : std::string();
 }
 
+std::string AnsiFolderOrAbove(const wchar_t* path, std::size_t length, std::size_t room) {
+    for (;;) {
+        std::string spelled = AnsiPath(path, length, room);
+        if (!spelled.empty() || length <= 3) return spelled;
+        // Up one element; a drive root keeps its backslash.
+        do --length;
+        while (length > 3 && path[length] != L'\\');
+    }
+}
+
 }  // namespace nuben::win32

@@ -45,6 +45,9 @@ int To949(const wchar_t* text, std::size_t count, char* out, std::size_t room,
 // NUL) and code page 949 can spell it; "" otherwise.
 std::string AnsiPath(const wchar_t* path, std::size_t length,
                      std::size_t room = kAnsiPathChars - 1);
+// The same, or else the nearest folder above it that fits and that code page
+// 949 can spell ("C:\Users" for "C:\Users\José\Desktop"); "" when none can be.
+std::string AnsiFolderOrAbove(const wchar_t* path, std::size_t length, std::size_t room);
 
 // Code page 949 text as a wide function takes it, at most `Capacity`
 // characters (the ANSI forms' own limit where they have one).

@@ -55,6 +55,7 @@ class Win32Platform final : public Platform {
     bool ConvertsToLocalDosTime(std::uint64_t fileTime) override;
 
     std::string SpecialFolderPath(int csidl) override;
+    std::string SpecialFolderOrAbove(int csidl) override;
     bool KnownFolderPaths(std::vector<std::string>* paths) override;
 
     ModuleHandle OwnModule() override;
