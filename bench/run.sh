@@ -173,7 +173,7 @@ rm -f "$temp_unix/mem.bin" "$temp_unix/nuben_setup.exe"
 # --- 6. Size: the release exe and what each part of it costs.
 say "size"
 python3 "$bench/lib/size_report.py" "$build/dist/NuBenSetup.exe" "$build/product/installer/sample_installer.exe" \
-    "$build/NuBenSetup.map" >"$work/size.md"
+    "$build/product/resources/NuBenSetup_resources/NuBenSetup.map" >"$work/size.md"
 
 elapsed=$(($(date +%s) - started_at))
 python3 "$bench/lib/report.py" "$raw" "$work/size.md" "$elapsed" "$REPS" "$SLOW_REPS" "$HUGE_REPS" \

@@ -16,14 +16,15 @@
 # The entry point, compiled once for every bootstrapper. An object library,
 # not a static one: WinMain is referenced only by the C runtime's startup
 # code, which the linker reads after the project's own libraries.
-# throw_hooks.cpp replaces libstdc++'s std::__throw_* functions, and must
-# therefore be linked into bootstrappers only, ahead of the library.
+# throw_hooks.cpp replaces libstdc++'s std::__throw_* functions and operator
+# new, so that no exception machinery is linked; it must therefore be linked
+# into bootstrappers only, ahead of the library.
 add_library(nuben_winmain OBJECT
     ${PROJECT_SOURCE_DIR}/src/main/winmain.cpp
     ${PROJECT_SOURCE_DIR}/src/platform/win32/throw_hooks.cpp)
 target_link_libraries(nuben_winmain PUBLIC nuben_logic nuben_win32_platform)
 target_compile_definitions(nuben_winmain PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-target_compile_options(nuben_winmain PRIVATE ${NUBEN_WARNINGS})
+target_compile_options(nuben_winmain PRIVATE ${NUBEN_WARNINGS} ${NUBEN_NO_EXCEPTIONS})
 
 function(nuben_add_bootstrapper target payload output_name)
     # This file's folder, wherever the function is called from.
@@ -65,6 +66,8 @@ function(nuben_add_bootstrapper target payload output_name)
     target_link_libraries(${target} PRIVATE nuben_logic nuben_win32_platform)
     # One thread: libgcc and libstdc++ of the win32 thread model, searched
     # before the compiler's own (see cmake/mingw-i686.cmake).
+    # The link map tells the release check what the runtime contributed.
+    target_link_options(${target} PRIVATE -Wl,-Map=${dir}/${target}.map)
     if(NUBEN_WIN32_THREADS_RUNTIME_DIR)
         target_link_directories(${target} BEFORE PRIVATE ${NUBEN_WIN32_THREADS_RUNTIME_DIR})
     endif()

@@ -3,8 +3,6 @@
 // code 0 always.
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "main/launch_sequence.h"
 #include "platform/win32/win32_platform.h"
 
@@ -46,29 +44,13 @@ void RefuseUntrustedJunctions() {
 
 }  // namespace
 
-#if defined(__GNUC__) && !defined(__clang__)
-// libstdc++'s default terminate handler prints the demangled type of the
-// exception, which links in the demangler and printf (about a third of
-// the executable). This program has no console to print to and lets no
-// exception escape, so a plain abort does the same job.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() {
-    std::abort();
-}
-}  // namespace __gnu_cxx
-#endif
-
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     RestrictDllSearchToSystemFolder();
     RefuseUntrustedJunctions();
-    try {
-        nuben::Win32Platform os;
-        nuben::GlobalState g(os);
-        nuben::RunLaunchSequence(g);
-    } catch (...) {
-        // Nothing is reported and nothing escapes: the bootstrapper ends with
-        // exit code 0 on every path, as its callers (shortcuts, download
-        // prompts) expect of it.
-    }
+    nuben::Win32Platform os;
+    nuben::GlobalState g(os);
+    nuben::RunLaunchSequence(g);
+    // Exit code 0 on every path, as its callers (shortcuts, download prompts)
+    // expect of it; what cannot go on ends the same way (throw_hooks.cpp).
     return 0;
 }

@@ -31,27 +31,27 @@ bool TRegistry::OpenSubkey(const std::string& path) {
     return true;
 }
 
-std::string TRegistry::ReadTextValue(const std::string& name) {
+TRegistryText TRegistry::ReadTextValue(const std::string& name) {
     std::uint32_t type = 0;
     std::uint32_t size = 0;
     // Absent is not an error: a missing or empty value simply reads as "".
     if (os_.QueryRegistryValue(current_.get(), name, &type, nullptr, &size) != kErrorSuccess ||
         size == 0) {
-        return std::string();
+        return TRegistryText(std::string());
     }
     std::vector<std::uint8_t> data(size);
     if (os_.QueryRegistryValue(current_.get(), name, &type, data.data(), &size) != kErrorSuccess) {
-        throw ERegistryException("Failed to get data for '" + name + "'");
+        return TRegistryText(ERegistryException("Failed to get data for '" + name + "'"));
     }
     if (type != kRegSz && type != kRegExpandSz) {
-        throw ERegistryException("Invalid data type for '" + name + "'");
+        return TRegistryText(ERegistryException("Invalid data type for '" + name + "'"));
     }
     // The second read may report fewer bytes than the first; never read past either.
     const std::size_t length = size < data.size() ? size : data.size();
     const void* nul = std::memchr(data.data(), 0, length);
     const std::size_t textLength =
         nul ? static_cast<const std::uint8_t*>(nul) - data.data() : length;
-    return std::string(reinterpret_cast<const char*>(data.data()), textLength);
+    return TRegistryText(std::string(reinterpret_cast<const char*>(data.data()), textLength));
 }
 
 bool TRegistry::SubkeyExists(const std::string& path) {

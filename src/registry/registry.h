@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <string>
 #include <utility>
 
@@ -14,16 +13,33 @@
 
 namespace nuben {
 
-// Raised only by TRegistry::ReadTextValue.
-// Carries its message in a std::string of its own: std::runtime_error would
-// link a second (reference-counted) string implementation into the program.
-class ERegistryException : public std::exception {
+// The error of a text value that could not be read: only ReadTextValue
+// reports one. A value, not a throw: the bootstrapper carries no unwinder,
+// and what can fail stands in the signature.
+class ERegistryException {
   public:
     explicit ERegistryException(std::string message) : message_(std::move(message)) {}
-    const char* what() const noexcept override { return message_.c_str(); }
+    const std::string& Message() const { return message_; }
 
   private:
     std::string message_;
+};
+
+// What ReadTextValue gives: the value's text, or the error that kept it from
+// being read. False when it failed; its Text() is then "" and is never to be
+// taken, so that the caller's target keeps what it had.
+class TRegistryText {
+  public:
+    explicit TRegistryText(std::string text) : text_(std::move(text)) {}
+    explicit TRegistryText(ERegistryException error) : error_(std::move(error)), failed_(true) {}
+    explicit operator bool() const { return !failed_; }
+    const std::string& Text() const { return text_; }
+    const ERegistryException& Error() const { return error_; }
+
+  private:
+    std::string text_;
+    ERegistryException error_{std::string()};
+    bool failed_ = false;
 };
 
 class TRegistry {
@@ -45,10 +61,11 @@ class TRegistry {
     bool OpenSubkey(const std::string& path);
     void CloseCurrentKey() { current_.reset(); }
 
-    // A missing value, or one of size 0, reads as "". Raises ERegistryException
-    // when the data cannot be read or the type is neither REG_SZ nor
-    // REG_EXPAND_SZ. The text ends at its first NUL; REG_EXPAND_SZ stays unexpanded.
-    std::string ReadTextValue(const std::string& name);
+    // A missing value, or one of size 0, reads as "". Fails with an
+    // ERegistryException when the data cannot be read or the type is neither
+    // REG_SZ nor REG_EXPAND_SZ. The text ends at its first NUL; REG_EXPAND_SZ
+    // stays unexpanded.
+    TRegistryText ReadTextValue(const std::string& name);
 
     // True when `path` opens with AccessMask from the base; the current key stays.
     bool SubkeyExists(const std::string& path);

@@ -6,37 +6,31 @@
 namespace nuben {
 
 bool IsBetaInstalled(GlobalState& g) {
-    bool result = false;
     TRegistry reg(g.os);
     reg.SetAccessMask(kKeyRead);
     reg.SetRootHandle(kHkeyLocalMachine);
-    // A probe only finds or does not find: any registry error reads as "not
-    // installed", except that a matched name stays matched (result is set
-    // before the command is read).
-    try {
-        if (reg.OpenSubkey(kBetaUninstallKey)) {
-            if (reg.ReadTextValue("DisplayName") == texts::kProductName) result = true;
-            g.UninstallCommand = reg.ReadTextValue("UninstallString");
-            reg.CloseCurrentKey();
-        }
-    } catch (...) {
-    }
+    // A probe only finds or does not find: its registry work stops at the
+    // first error, which reads as "not installed", except that a matched name
+    // stays matched. The key is closed on every way out.
+    if (!reg.OpenSubkey(kBetaUninstallKey)) return false;
+    const TRegistryText name = reg.ReadTextValue("DisplayName");
+    if (!name) return false;
+    const bool result = name.Text() == texts::kProductName;
+    const TRegistryText command = reg.ReadTextValue("UninstallString");
+    if (!command) return result;
+    g.UninstallCommand = command.Text();
+    reg.CloseCurrentKey();
     return result;
 }
 
 bool IsVersion20Installed(GlobalState& g) {
-    bool result = false;
     TRegistry reg(g.os);
     reg.SetAccessMask(kKeyRead);
     reg.SetRootHandle(kHkeyLocalMachine);
-    try {
-        if (reg.OpenSubkey(kUninstallRootKey)) {
-            result = reg.SubkeyExists(texts::kV20Registration);
-            reg.CloseCurrentKey();
-        }
-    } catch (...) {
-        // Same rule as the beta probe: an error means "not found".
-    }
+    // Opens and existence checks report no error: a key that cannot be had is not found.
+    if (!reg.OpenSubkey(kUninstallRootKey)) return false;
+    const bool result = reg.SubkeyExists(texts::kV20Registration);
+    reg.CloseCurrentKey();
     return result;
 }
 

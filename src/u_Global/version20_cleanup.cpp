@@ -7,20 +7,14 @@ namespace nuben {
 namespace {
 
 std::string ReadInstallFolder(Platform& os) {
-    std::string folder;
     TRegistry reg(os);
     reg.SetAccessMask(kKeyRead);
     reg.SetRootHandle(kHkeyLocalMachine);
+    if (!reg.OpenSubkey(kProductKey)) return std::string();
     // A value of the wrong type leaves the folder empty; the rest of the
     // clean-up still runs.
-    try {
-        if (reg.OpenSubkey(kProductKey)) {
-            folder = reg.ReadTextValue("InstallPath");
-            reg.CloseCurrentKey();
-        }
-    } catch (...) {
-    }
-    return folder;
+    const TRegistryText folder = reg.ReadTextValue("InstallPath");
+    return folder ? folder.Text() : std::string();
 }
 
 // The current user's special folder with `name` below it; "" when the
@@ -35,14 +29,11 @@ void DeleteRegistryRecords(Platform& os) {
     TRegistry reg(os);
     reg.SetAccessMask(kKeyAllAccess);
     reg.SetRootHandle(kHkeyLocalMachine);
-    try {
-        reg.DeleteKeyTree(kProductKey);
-        if (reg.OpenSubkey(kUninstallRootKey)) {
-            reg.DeleteKeyTree(texts::kV20Registration);
-            reg.CloseCurrentKey();
-        }
-    } catch (...) {
-        // Nothing here raises today; the guard keeps it that way for callers.
+    // Deletes report no error, only their results, which are not looked at.
+    reg.DeleteKeyTree(kProductKey);
+    if (reg.OpenSubkey(kUninstallRootKey)) {
+        reg.DeleteKeyTree(texts::kV20Registration);
+        reg.CloseCurrentKey();
     }
 }
 

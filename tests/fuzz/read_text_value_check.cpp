@@ -98,15 +98,10 @@ Verdict CheckReadTextValue(const std::uint8_t* data, std::size_t size) {
             v.Expect(false, "the key opens");
             return v;
         }
-        try {
-            text = reg.ReadTextValue(name);
-        } catch (const ERegistryException& e) {
-            raised = true;
-            error = e.what();
-        } catch (...) {
-            raised = true;
-            error = "(not an ERegistryException)";
-        }
+        const TRegistryText read = reg.ReadTextValue(name);
+        raised = !read;
+        if (read) text = read.Text();
+        error = read.Error().Message();
     }
     v.Expect(os.OpenHandleCount() == 0, "every handle closed");
 

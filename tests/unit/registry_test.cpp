@@ -36,14 +36,10 @@ class TRegistryTest : public MachineTest {
         reg->SetRootHandle(kHkeyLocalMachine);
         return *reg;
     }
-    // "Failed to get data for 'x'" or "Invalid data type for 'x'", or "" when nothing was raised.
-    std::string RaisedBy(const std::string& value) {
-        try {
-            reg->ReadTextValue(value);
-        } catch (const ERegistryException& error) {
-            return error.what();
-        }
-        return std::string();
+    // The text read, or "error: " and the error's message.
+    std::string Read(const std::string& value) {
+        const TRegistryText read = reg->ReadTextValue(value);
+        return read ? read.Text() : "error: " + read.Error().Message();
     }
 
     std::unique_ptr<TRegistry> reg = std::make_unique<TRegistry>(os);
@@ -89,7 +85,7 @@ TEST_F(TRegistryTest, AFailedOpenCreatesNothingAndKeepsTheCurrentKey) {
     EXPECT_FALSE(reg->OpenSubkey("Missing\\Deeper"));
     EXPECT_EQ(current, reg->CurrentKey());
     EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\A\\Missing"));
-    EXPECT_EQ("plain", reg->ReadTextValue("Text"));
+    EXPECT_EQ("plain", Read("Text"));
 }
 
 TEST_F(TRegistryTest, OpensWithTheAccessMaskSoADeniedKeyDoesNotOpen) {
@@ -123,45 +119,41 @@ TEST_F(TRegistryTest, TextValuesReadUpToTheirFirstNulAndStayUnexpanded) {
     os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "EmptyBinary", kRegBinary, "");
     os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "OnlyNul", kRegSz, std::string(1, '\0'));
     ASSERT_TRUE(Reading().OpenSubkey("SOFTWARE\\A"));
-    EXPECT_EQ("C:\\Program Files\\누벤", reg->ReadTextValue("Korean"));
-    EXPECT_EQ("%ProgramFiles%\\누벤", reg->ReadTextValue("Expand"));
-    EXPECT_EQ("first", reg->ReadTextValue("Split"));
-    EXPECT_EQ("no nul", reg->ReadTextValue("Unterminated"));
-    EXPECT_EQ("", reg->ReadTextValue("Empty"));
-    EXPECT_EQ("", reg->ReadTextValue("EmptyBinary"))
-        << "size 0 reads as empty before the type is looked at";
-    EXPECT_EQ("", reg->ReadTextValue("OnlyNul"));
-    EXPECT_EQ("", reg->ReadTextValue("Missing"));
-    EXPECT_EQ("plain", reg->ReadTextValue("text")) << "value names ignore case";
-    EXPECT_EQ("plain", reg->ReadTextValue("TEXT"));
+    EXPECT_EQ("C:\\Program Files\\누벤", Read("Korean"));
+    EXPECT_EQ("%ProgramFiles%\\누벤", Read("Expand"));
+    EXPECT_EQ("first", Read("Split"));
+    EXPECT_EQ("no nul", Read("Unterminated"));
+    EXPECT_EQ("", Read("Empty"));
+    EXPECT_EQ("", Read("EmptyBinary")) << "size 0 reads as empty before the type is looked at";
+    EXPECT_EQ("", Read("OnlyNul"));
+    EXPECT_EQ("", Read("Missing"));
+    EXPECT_EQ("plain", Read("text")) << "value names ignore case";
+    EXPECT_EQ("plain", Read("TEXT"));
 }
 
-TEST_F(TRegistryTest, ValuesThatAreNotTextRaiseAndDeliverNothing) {
+TEST_F(TRegistryTest, ValuesThatAreNotTextFailAndDeliverNothing) {
     os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "Count", kRegDword,
                 std::string("\x01\x00\x00\x00", 4));
     os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "Blob", kRegBinary, std::string("bytes\0", 6));
     os.SetValue(kHkeyLocalMachine, "SOFTWARE\\A", "List", kRegMultiSz, std::string("a\0b\0\0", 5));
     ASSERT_TRUE(Reading().OpenSubkey("SOFTWARE\\A"));
-    EXPECT_EQ("Invalid data type for 'Count'", RaisedBy("Count"));
-    EXPECT_EQ("Invalid data type for 'Blob'", RaisedBy("Blob"));
-    EXPECT_EQ("Invalid data type for 'List'", RaisedBy("List"));
-
-    std::string target = "before";
-    EXPECT_THROW(target = reg->ReadTextValue("Count"), ERegistryException);
-    EXPECT_EQ("before", target);
+    EXPECT_EQ("error: Invalid data type for 'Count'", Read("Count"));
+    EXPECT_EQ("error: Invalid data type for 'Blob'", Read("Blob"));
+    EXPECT_EQ("error: Invalid data type for 'List'", Read("List"));
+    EXPECT_EQ("", reg->ReadTextValue("Count").Text()) << "a failed read delivers no text";
 }
 
-TEST_F(TRegistryTest, AReadThatFailsAfterTheSizeQueryRaises) {
+TEST_F(TRegistryTest, AReadThatFailsAfterTheSizeQueryFails) {
     ASSERT_TRUE(Reading().OpenSubkey("SOFTWARE\\A"));
     os.FailNext("QueryRegistryValueData", "Text");
-    EXPECT_EQ("Failed to get data for 'Text'", RaisedBy("Text"));
-    EXPECT_EQ("plain", reg->ReadTextValue("Text"));
+    EXPECT_EQ("error: Failed to get data for 'Text'", Read("Text"));
+    EXPECT_EQ("plain", Read("Text"));
 }
 
 TEST_F(TRegistryTest, AFailedSizeQueryReadsAsEmpty) {
     ASSERT_TRUE(Reading().OpenSubkey("SOFTWARE\\A"));
     os.FailNext("QueryRegistryValue", "Text");
-    EXPECT_EQ("", reg->ReadTextValue("Text"));
+    EXPECT_EQ("", Read("Text"));
 }
 
 // --- Deleting trees
@@ -209,7 +201,7 @@ TEST_F(DeleteKeyTreeTest, ARelativePathDeletesBelowTheCurrentKeyWhichStaysCurren
     EXPECT_FALSE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T\\C"));
     EXPECT_TRUE(os.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T\\A"));
     EXPECT_EQ(current, reg->CurrentKey());
-    EXPECT_EQ("still here", reg->ReadTextValue("Marker"));
+    EXPECT_EQ("still here", Read("Marker"));
     EXPECT_EQ(1u, os.OpenHandleCount());
 }
 
