@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -389,16 +388,16 @@ class Win32Env final : public ContractEnv {
 
     // A WM_QUIT posted to a window waits in this thread's queue with the window in msg.hwnd.
     bool ToldToQuit(WindowHandle window) override {
-        for (MSG msg; PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);)
-            told_.push_back(msg.hwnd);
-        return std::find(told_.begin(), told_.end(), reinterpret_cast<HWND>(window)) != told_.end();
+        MSG msg;
+        return PeekMessageA(&msg, reinterpret_cast<HWND>(window), WM_QUIT, WM_QUIT, PM_REMOVE) !=
+               FALSE;
     }
 
     void End() {
-        ToldToQuit(0);
         for (HWND window : windows_) DestroyWindow(window);
         windows_.clear();
-        told_.clear();
+        for (MSG msg; PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) {
+        }
         if (!desktop_.empty()) ShellFolderValue(L"Desktop", &desktop_);
         desktop_.clear();
         if (!active_) return;
@@ -427,21 +426,17 @@ class Win32Env final : public ContractEnv {
 
     // The user's shell folder `name` as the shell reads it, after setting it to *to.
     static std::wstring ShellFolderValue(const wchar_t* name, const std::wstring* to) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(
-                HKEY_CURRENT_USER,
-                L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
-                KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-            return std::wstring();
+        const wchar_t* key =
+            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
         if (to != nullptr)
-            RegSetValueExW(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(to->c_str()),
-                           static_cast<DWORD>((to->size() + 1) * sizeof(wchar_t)));
+            RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_EXPAND_SZ, to->c_str(),
+                            static_cast<DWORD>((to->size() + 1) * sizeof(wchar_t)));
         wchar_t value[1024] = {};
-        DWORD size = sizeof value - sizeof(wchar_t);
-        const LONG rc =
-            RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-        RegCloseKey(key);
-        return rc == ERROR_SUCCESS ? std::wstring(value) : std::wstring();
+        DWORD size = sizeof value;
+        return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                            nullptr, value, &size) == ERROR_SUCCESS
+                   ? value
+                   : L"";
     }
 
     // Creates HKLM\path and any missing parents; nullptr (and a failure) when it cannot.
@@ -541,7 +536,6 @@ class Win32Env final : public ContractEnv {
     std::string key_;
     std::string folder_;
     std::vector<HWND> windows_;
-    std::vector<HWND> told_;
     std::wstring desktop_;  // the user's own desktop while a test has moved it
 };
 

@@ -1727,7 +1727,7 @@ int FakePlatform::SystemWindowTextOf(WindowHandle handle, char* buffer, int size
 }
 
 // Windows holds titles in UTF-16: read in the code page it was set in, a
-// title comes back as set; in another one, only its ASCII does.
+// title comes back as set; in another one, as text it cannot spell.
 int FakePlatform::FetchWindowText(const char* operation, WindowHandle handle, char* buffer,
                                   int size, int codePage) {
     const CallPlan plan = Enter(operation, Describe(handle));
@@ -1735,11 +1735,7 @@ int FakePlatform::FetchWindowText(const char* operation, WindowHandle handle, ch
     const Window* window = plan.fail ? nullptr : LiveWindow(handle);
     if (window != nullptr) {
         MarkAnswered(plan);
-        const bool spelled = window->textCodePage == codePage ||
-                             std::all_of(window->text.begin(), window->text.end(), [](char byte) {
-                                 return static_cast<unsigned char>(byte) < 0x80;
-                             });
-        const std::string text = spelled ? window->text : std::string();
+        const std::string text = window->textCodePage == codePage ? window->text : std::string();
         copied = plan.odd ? CorruptText(plan, text, buffer, size) : CopyCut(text, buffer, size);
     }
     AfterWindowCall(handle, operation);
