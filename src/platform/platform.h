@@ -86,6 +86,7 @@ class Platform {
     // RegQueryValueExA(key, name, 0, type, data, size). With data == nullptr
     // only type and size are reported. A buffer smaller than the value gives
     // ERROR_MORE_DATA and the needed size. A missing value: ERROR_FILE_NOT_FOUND.
+    // A REG_SZ or REG_EXPAND_SZ is never absent for what follows its first NUL.
     virtual long QueryRegistryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
                                     std::uint8_t* data, std::uint32_t* size) = 0;
     // RegQueryInfoKeyA(key, ..., &subkeys, &maxSubkeyLen, ...): the length is
@@ -219,10 +220,15 @@ class Platform {
     // SHGetSpecialFolderLocation(NULL, csidl) then SHGetPathFromIDListA into a
     // MAX_PATH + 1 buffer, up to the first NUL; "" when the folder yields no path.
     virtual std::string SpecialFolderPath(int csidl) = 0;
+    // The same path or, where code page 949 cannot spell it (or it does not fit),
+    // the nearest folder above it that it can: the logic's paths can name that
+    // folder and those above it, never the folder itself or what lies between.
+    virtual std::string SpecialFolderOrAbove(int csidl) = 0;
     // CoInitializeEx (apartment-threaded), then IKnownFolderManager::GetFolderIds
     // and, for each id, GetFolder and IKnownFolder::GetPath(KF_FLAG_DEFAULT) in the
     // ANSI code page: *paths receives every known folder of the machine and the
-    // current user that has a path (one the code page cannot spell is left out).
+    // current user that has a path (one the code page cannot spell as the nearest
+    // folder above it that it can, as SpecialFolderOrAbove gives it).
     // False, with *paths empty, when the manager cannot be had (before Vista, or
     // COM refused) or cannot list its ids; an empty list is an answer, not a failure.
     virtual bool KnownFolderPaths(std::vector<std::string>* paths) = 0;
@@ -300,6 +306,10 @@ class Platform {
     virtual int ClassNameOf(WindowHandle window, char* buffer, int size) = 0;
     // GetWindowTextA(window, buffer, size): same conventions.
     virtual int WindowTextOf(WindowHandle window, char* buffer, int size) = 0;
+    // The same text in the system's ANSI code page, as an ANSI program of this
+    // system set and reads it (949 bytes on a 1252 system come back as set);
+    // 0 also for a text that code page cannot spell.
+    virtual int SystemWindowTextOf(WindowHandle window, char* buffer, int size) = 0;
     // PostMessageA.
     virtual bool PostMessageTo(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                std::intptr_t lParam) = 0;

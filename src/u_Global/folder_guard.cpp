@@ -128,18 +128,20 @@ std::string FinalPathOf(Platform& os, const std::string& path) {
 // The folders never to be emptied or removed, nor any folder above them
 // (nor, for the system's own, any inside them). Empty when one of the core
 // ones yields no path. With `finalPaths`, each also by where it really is,
-// so that a folder held through another name still meets it.
+// so that a folder held through another name still meets it. A folder whose
+// path code page 949 cannot spell ("C:\Users\José") stands as the nearest one
+// above it that it can: a path of ours can name only that one and those above.
 std::vector<ProtectedFolder> ProtectedFolders(Platform& os, bool finalPaths) {
     std::vector<ProtectedFolder> folders;
     for (const ProtectedCsidl& known : kProtectedCsidls) {
-        const std::string path = os.SpecialFolderPath(known.csidl);
+        const std::string path = os.SpecialFolderOrAbove(known.csidl);
         if (path.empty() && known.core) return {};
         if (!path.empty()) AddProtected(os, path, known.wholeTree, &folders);
     }
     std::vector<std::string> knownFolders;
     if (!os.KnownFolderPaths(&knownFolders)) {
         for (const int csidl : kDataFolderCsidls) {
-            const std::string path = os.SpecialFolderPath(csidl);
+            const std::string path = os.SpecialFolderOrAbove(csidl);
             if (!path.empty()) knownFolders.push_back(path);
         }
     }

@@ -44,7 +44,13 @@ bool CloseAppWindows(Platform& os, const std::string& className, const std::stri
         if (!title.empty()) {
             const std::string windowText = FetchText(
                 [&](char* buffer, int size) { return os.WindowTextOf(window, buffer, size); });
-            matches = matches && AsciiUpper(windowText) == wantedTitle;
+            // An ANSI program sets its title from the product's 949 bytes, which a
+            // system of another code page holds as its own characters: read as
+            // that program reads them, they are the product's bytes again.
+            matches = matches && (AsciiUpper(windowText) == wantedTitle ||
+                                  AsciiUpper(FetchText([&](char* buffer, int size) {
+                                      return os.SystemWindowTextOf(window, buffer, size);
+                                  })) == wantedTitle);
         }
         // WM_QUIT, not a close request: the product's windows quit on it
         // without asking the user anything.

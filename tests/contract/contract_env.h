@@ -63,6 +63,9 @@ class ContractEnv {
     // The bytes of a program that, started as `name` in that temp folder
     // without arguments, makes "started_here.txt" in its current folder.
     virtual std::string MarkingProgram(const std::string& name) = 0;
+    // The current user's desktop moved into a new folder `name` in `parent`
+    // (one such name), until the test ends.
+    virtual bool MoveDesktopUtf16(const std::string& parent, const std::u16string& name) = 0;
 
     // --- Files. Absolute paths on drive C:, backslashes.
 
@@ -95,6 +98,14 @@ class ContractEnv {
     enum class HandOver { kNone, kToCopy, kToCopyBreakingAway };
     virtual std::string SleeperCommand(std::uint32_t ms, const std::string& markerPath,
                                        HandOver handOver = HandOver::kNone) = 0;
+
+    // --- Windows.
+
+    // A top-level window of this process whose title an ANSI program of the
+    // system's code page set from `title` (CreateWindowExA), gone after the test.
+    virtual WindowHandle MakeAnsiWindow(const std::string& className, const std::string& title) = 0;
+    // Whether WM_QUIT was posted to `window` during this test.
+    virtual bool ToldToQuit(WindowHandle window) = 0;
 
     // --- Handles.
 

@@ -3,6 +3,7 @@
 // so scratch keys and folders need no clean-up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -51,6 +52,15 @@ class FakeEnv final : public ContractEnv {
         // itself is what is denied.
         const std::uint32_t beyondRead = access & ~kKeyRead;
         fake_->DenyKeyAccess(kHkeyLocalMachine, path, beyondRead != 0 ? beyondRead : access);
+        return true;
+    }
+
+    bool MoveDesktopUtf16(const std::string& parent, const std::u16string& name) override {
+        std::string spelled = parent;
+        for (const char16_t c : name)
+            spelled += c < 0x80 ? char(c) : fake::FakePlatform::kUnspelled;
+        fake_->MakeFolder(spelled);
+        fake_->SetSpecialFolder(kCsidlDesktopDirectory, spelled);
         return true;
     }
 
@@ -131,6 +141,16 @@ class FakeEnv final : public ContractEnv {
         }
         return "\"" + program + "\" " + (handOver ? "handover " : "") + std::to_string(ms) + " \"" +
                markerPath + "\"";
+    }
+
+    WindowHandle MakeAnsiWindow(const std::string& className, const std::string& title) override {
+        return fake_->AddAnsiProgramWindow(className, title);
+    }
+    bool ToldToQuit(WindowHandle window) override {
+        const auto& posts = fake_->Posts();
+        return std::any_of(posts.begin(), posts.end(), [&](const auto& post) {
+            return post.window == window && post.message == kWmQuit;
+        });
     }
 
     // What the fake handed out and was not given back; HoldOpen tokens are

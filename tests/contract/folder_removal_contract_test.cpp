@@ -96,6 +96,22 @@ TEST_F(FolderRemovalContract, TheScratchTreeItselfMayBeRemoved) {
         << env_.name();
 }
 
+// A desktop moved into a folder whose name code page 949 cannot spell is
+// protected like any other, and every other folder is still judged: the one
+// above it is refused in any spelling, a lookalike beside it is its own.
+TEST_F(FolderRemovalContract, ADesktopInAFolderThatCodePage949CannotSpellIsProtected) {
+    ASSERT_TRUE(env_.MoveDesktopUtf16(dir_ + "sync\\", u"Caf\u00e9")) << env_.name();
+    env_.MakeFolder(dir_ + "sync\\Cafe");
+    env_.MakeFile(dir_ + "sync\\Cafe\\lookalike.txt", "");
+    std::string normalised;
+    for (const std::string& above : {dir_ + "sync", dir_ + "SYNC\\.\\"}) {
+        EXPECT_EQ(FolderRefusal::kProtectedFolder, CheckRemovableFolder(os_, above, &normalised))
+            << above << " on " << env_.name();
+    }
+    RemoveFolder(os_, dir_ + "sync\\Cafe");
+    EXPECT_FALSE(env_.Exists(dir_ + "sync\\Cafe")) << env_.name();
+}
+
 // The user's own Downloads and Pictures are among the known folders.
 TEST_F(FolderRemovalContract, TheKnownFoldersIncludeTheUsersDownloadsAndPictures) {
     ExpectNoHandleLeak guard(env_);

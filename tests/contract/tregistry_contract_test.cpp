@@ -49,6 +49,8 @@ TEST_F(TRegistryContract, ReadsTextValuesUpToTheirFirstNul) {
     // Text code page 949 cannot spell reads as absent: its best fit would
     // name another folder ("C:\Cafe" for "C:\Café").
     const bool foreign = env_.SetTextValueUtf16(key_, "Foreign", u"C:\\Caf\u00e9");
+    // A writer that stored its whole buffer: the tail after the NUL is not text.
+    env_.SetTextValueUtf16(key_, "Tail", std::u16string(u"C:\\NuBen\0caf\u00e9\u20ac", 14));
     OpenScratch();
     ExpectNoHandleLeak guard(env_);
     EXPECT_EQ(korean, Read("Plain"));
@@ -57,6 +59,7 @@ TEST_F(TRegistryContract, ReadsTextValuesUpToTheirFirstNul) {
     EXPECT_EQ("", Read("Missing"));
     if (foreign) {
         EXPECT_EQ("", Read("Foreign"));
+        EXPECT_EQ("C:\\NuBen", Read("Tail"));
     }
 }
 

@@ -279,6 +279,13 @@ class Win32Env final : public ContractEnv {
     std::string MarkingProgram(const std::string&) override {
         return ReadFileBytes(ExeFolder() + "contract_sleeper.exe");
     }
+    bool MoveDesktopUtf16(const std::string& parent, const std::u16string& name) override {
+        const std::wstring folder = Wide(parent) + Wide(name);
+        CreateDirectoryW(Wide(parent).c_str(), nullptr);
+        CreateDirectoryW(folder.c_str(), nullptr);
+        if (desktop_.empty()) desktop_ = ShellFolderValue(L"Desktop", nullptr);
+        return !desktop_.empty() && ShellFolderValue(L"Desktop", &folder) == folder;
+    }
 
     // Wine does not enforce registry key security, so a denial cannot be set up.
     bool DenyKeyAccess(const std::string&, std::uint32_t) override { return false; }
@@ -383,12 +390,38 @@ class Win32Env final : public ContractEnv {
         return described;
     }
 
+    WindowHandle MakeAnsiWindow(const std::string& className, const std::string& title) override {
+        WNDCLASSA type = {};
+        type.lpfnWndProc = DefWindowProcA;
+        type.hInstance = GetModuleHandleA(nullptr);
+        type.lpszClassName = className.c_str();
+        RegisterClassA(&type);  // fails harmlessly for a class already there
+        HWND window = CreateWindowExA(0, className.c_str(), title.c_str(), WS_OVERLAPPED, 0, 0, 50,
+                                      50, nullptr, nullptr, type.hInstance, nullptr);
+        if (window == nullptr) ADD_FAILURE() << "CreateWindowExA" << Win32Error(GetLastError());
+        windows_.push_back(window);
+        return reinterpret_cast<WindowHandle>(window);
+    }
+
+    // A WM_QUIT posted to a window waits in this thread's queue with the window in msg.hwnd.
+    bool ToldToQuit(WindowHandle window) override {
+        MSG msg;
+        return PeekMessageA(&msg, reinterpret_cast<HWND>(window), WM_QUIT, WM_QUIT, PM_REMOVE) !=
+               FALSE;
+    }
+
     void End() {
         if (tempMoved_) {
             SetEnvironmentVariableW(L"TMP", tmp_.c_str());
             SetEnvironmentVariableW(L"TEMP", temp_.c_str());
             tempMoved_ = false;
         }
+        for (HWND window : windows_) DestroyWindow(window);
+        windows_.clear();
+        for (MSG msg; PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) {
+        }
+        if (!desktop_.empty()) ShellFolderValue(L"Desktop", &desktop_);
+        desktop_.clear();
         if (!active_) return;
         active_ = false;
         e2e::DeleteKeyTree(HKEY_LOCAL_MACHINE, key_, 0);
@@ -411,6 +444,21 @@ class Win32Env final : public ContractEnv {
         CloseHandle(file);
         if (written != bytes.size()) ADD_FAILURE() << "WriteFile short";
         if (attributes != 0) SetFileAttributesW(path.c_str(), attributes);
+    }
+
+    // The user's shell folder `name` as the shell reads it, after setting it to *to.
+    static std::wstring ShellFolderValue(const wchar_t* name, const std::wstring* to) {
+        const wchar_t* key =
+            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+        if (to != nullptr)
+            RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_EXPAND_SZ, to->c_str(),
+                            static_cast<DWORD>((to->size() + 1) * sizeof(wchar_t)));
+        wchar_t value[1024] = {};
+        DWORD size = sizeof value;
+        return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                            nullptr, value, &size) == ERROR_SUCCESS
+                   ? value
+                   : L"";
     }
 
     // Creates HKLM\path and any missing parents; nullptr (and a failure) when it cannot.
@@ -513,6 +561,8 @@ class Win32Env final : public ContractEnv {
     const std::wstring tmp_ = Variable(L"TMP");
     const std::wstring temp_ = Variable(L"TEMP");
     bool tempMoved_ = false;
+    std::vector<HWND> windows_;
+    std::wstring desktop_;  // the user's own desktop while a test has moved it
 };
 
 Win32Env& TheEnv() {

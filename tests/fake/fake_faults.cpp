@@ -62,7 +62,8 @@ std::vector<OddData> FakePlatform::OddDataFor(const std::string& operation) {
     if (operation == "FindFirstEntry" || operation == "FindNextEntry") {
         return {O::kWrongType, O::kEmpty, O::kOneByte, O::kHuge, O::kGarbage, O::kTraversal};
     }
-    if (operation == "ClassNameOf" || operation == "WindowTextOf") {
+    if (operation == "ClassNameOf" || operation == "WindowTextOf" ||
+        operation == "SystemWindowTextOf") {
         return {O::kEmpty, O::kOneByte, O::kNoNul, O::kHuge, O::kGarbage};
     }
     if (operation == "TempFolderPath" || operation == "SpecialFolderPath" ||

@@ -1236,13 +1236,33 @@ bool FakePlatform::ConvertsToLocalDosTime(std::uint64_t fileTime) {
            local < static_cast<std::int64_t>(kDosEnd);
 }
 
+namespace {
+// A path as 949 text: itself, or the nearest folder above its first
+// character 949 cannot spell ("" when there is none).
+std::string SpelledOrAbove(const std::string& path) {
+    const std::size_t unspelled = path.find(FakePlatform::kUnspelled);
+    if (unspelled == std::string::npos) return path;
+    const std::size_t cut = path.rfind('\\', unspelled);
+    return cut == std::string::npos ? std::string() : path.substr(0, cut < 3 ? cut + 1 : cut);
+}
+}  // namespace
+
 std::string FakePlatform::SpecialFolderPath(int csidl) {
+    const auto it = specialFolders_.find(csidl);
+    const bool spelled =
+        it == specialFolders_.end() || it->second.find(kUnspelled) == std::string::npos;
+    const std::string path = SpecialFolderOrAbove(csidl);
+    return spelled ? path : std::string();
+}
+
+// One shell lookup either way, logged and failed as SpecialFolderPath.
+std::string FakePlatform::SpecialFolderOrAbove(int csidl) {
     const CallPlan plan = Enter("SpecialFolderPath", std::to_string(csidl));
     if (plan.fail || Injected("SpecialFolderPath", std::to_string(csidl))) return std::string();
     const auto it = specialFolders_.find(csidl);
     if (it == specialFolders_.end() || it->second.empty()) return std::string();
     MarkAnswered(plan);
-    return CorruptPath(plan, it->second);
+    return CorruptPath(plan, SpelledOrAbove(it->second));
 }
 
 bool FakePlatform::KnownFolderPaths(std::vector<std::string>* paths) {
@@ -1250,7 +1270,8 @@ bool FakePlatform::KnownFolderPaths(std::vector<std::string>* paths) {
     paths->clear();
     if (plan.fail || !knownFolders_ || Injected("KnownFolderPaths", "")) return false;
     for (const std::string& path : *knownFolders_) {
-        if (!path.empty()) paths->push_back(CorruptPath(plan, path));
+        if (!SpelledOrAbove(path).empty())
+            paths->push_back(CorruptPath(plan, SpelledOrAbove(path)));
     }
     MarkAnswered(plan);
     return true;
@@ -1651,6 +1672,13 @@ WindowHandle FakePlatform::AddWindow(const std::string& className, const std::st
     return window.handle;
 }
 
+WindowHandle FakePlatform::AddAnsiProgramWindow(const std::string& className,
+                                                const std::string& bytes) {
+    const WindowHandle handle = AddWindow(className, bytes);
+    windows_.back().textCodePage = codePage_;
+    return handle;
+}
+
 void FakePlatform::DestroyWindow(WindowHandle handle) {
     for (Window& window : windows_) {
         if (window.handle == handle) window.alive = false;
@@ -1775,15 +1803,26 @@ int FakePlatform::ClassNameOf(WindowHandle handle, char* buffer, int size) {
 }
 
 int FakePlatform::WindowTextOf(WindowHandle handle, char* buffer, int size) {
-    const CallPlan plan = Enter("WindowTextOf", Describe(handle));
+    return FetchWindowText("WindowTextOf", handle, buffer, size, 949);
+}
+
+int FakePlatform::SystemWindowTextOf(WindowHandle handle, char* buffer, int size) {
+    return FetchWindowText("SystemWindowTextOf", handle, buffer, size, codePage_);
+}
+
+// Windows holds titles in UTF-16: read in the code page it was set in, a
+// title comes back as set; in another one, as text it cannot spell.
+int FakePlatform::FetchWindowText(const char* operation, WindowHandle handle, char* buffer,
+                                  int size, int codePage) {
+    const CallPlan plan = Enter(operation, Describe(handle));
     int copied = 0;
     const Window* window = plan.fail ? nullptr : LiveWindow(handle);
     if (window != nullptr) {
         MarkAnswered(plan);
-        copied = plan.odd ? CorruptText(plan, window->text, buffer, size)
-                          : CopyCut(window->text, buffer, size);
+        const std::string text = window->textCodePage == codePage ? window->text : std::string();
+        copied = plan.odd ? CorruptText(plan, text, buffer, size) : CopyCut(text, buffer, size);
     }
-    AfterWindowCall(handle, "WindowTextOf");
+    AfterWindowCall(handle, operation);
     return copied;
 }
 

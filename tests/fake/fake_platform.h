@@ -153,6 +153,8 @@ class FakePlatform : public Platform {
     void SetLocalTimeBias(std::int64_t minutes) { biasMinutes_ = minutes; }
 
     // --- Shell, system.
+    // A shell folder path may hold kUnspelled, a character 949 cannot spell.
+    static constexpr char kUnspelled = '\x80';
     void SetSpecialFolder(int csidl, const std::string& path);
     // The known-folder manager's folders, a path per id ("" for one without a
     // path); until set, the manager cannot be had, as before Vista.
@@ -199,6 +201,11 @@ class FakePlatform : public Platform {
     // --- Windows: appended at the bottom of the z-order.
     WindowHandle AddWindow(const std::string& className, const std::string& text,
                            bool visible = true);
+    // A window whose title an ANSI program of this system set from `bytes`:
+    // read in the system's code page it is those bytes; read as 949 text (on
+    // a system of another code page) it is other characters, modelled as
+    // ones 949 cannot spell.
+    WindowHandle AddAnsiProgramWindow(const std::string& className, const std::string& bytes);
     void DestroyWindow(WindowHandle window);
     // Moves `window` to the top of the z-order, as activating it does.
     void RaiseWindow(WindowHandle window);
@@ -314,6 +321,7 @@ class FakePlatform : public Platform {
     bool ConvertsToLocalDosTime(std::uint64_t fileTime) override;
 
     std::string SpecialFolderPath(int csidl) override;
+    std::string SpecialFolderOrAbove(int csidl) override;
     bool KnownFolderPaths(std::vector<std::string>* paths) override;
 
     ModuleHandle OwnModule() override;
@@ -342,6 +350,7 @@ class FakePlatform : public Platform {
     bool IsLiveWindow(WindowHandle window) override;
     int ClassNameOf(WindowHandle window, char* buffer, int size) override;
     int WindowTextOf(WindowHandle window, char* buffer, int size) override;
+    int SystemWindowTextOf(WindowHandle window, char* buffer, int size) override;
     bool PostMessageTo(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                        std::intptr_t lParam) override;
     int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
@@ -406,6 +415,7 @@ class FakePlatform : public Platform {
         WindowHandle handle = 0;
         std::string className;
         std::string text;
+        int textCodePage = 949;  // the code page `text` was set in
         bool visible = true;
         bool alive = true;
         int number = 0;
@@ -497,6 +507,8 @@ class FakePlatform : public Platform {
     void Log(const std::string& line) { events_.push_back(line); }
     void AfterWindowCall(WindowHandle window, const std::string& operation);
     Window* LiveWindow(WindowHandle window);
+    int FetchWindowText(const char* operation, WindowHandle window, char* buffer, int size,
+                        int codePage);
     std::string ResolveProgram(const ProcessStart& request) const;
     // Runs the process's effect if it is due at its start (or at its end).
     void RunEffect(int id, bool atEnd);

@@ -38,6 +38,18 @@ TEST_F(WindowWalkTest, EveryMatchingWindowIsToldHiddenOnesAndAnyLetterCaseInclud
     EXPECT_EQ((std::vector<WindowHandle>{first, upper, hidden}), Told());
 }
 
+// On a 1252 system an ANSI program's title, set from 949 bytes, reads as
+// those bytes only in the system's code page; a 949 program's title only as 949.
+TEST_F(WindowWalkTest, TitlesMatchInEitherReadingOnASystemOfAnotherCodePage) {
+    os.SetCodePage(1252);
+    const WindowHandle ansi = os.AddAnsiProgramWindow("TfrmNuBen", "누벤");
+    const WindowHandle korean = os.AddWindow("TfrmNuBen", "누벤");
+    os.AddAnsiProgramWindow("TfrmNuBen", "누벤 ");
+    os.AddAnsiProgramWindow("TfrmRepMain", "누벤");
+    EXPECT_TRUE(CloseAppWindows(os, "TfrmNuBen", "누벤"));
+    EXPECT_EQ((std::vector<WindowHandle>{ansi, korean}), Told());
+}
+
 TEST_F(WindowWalkTest, AnEmptyTitleMatchesEveryTitleOfTheClass) {
     const WindowHandle a = os.AddWindow("TfrmRepMain", "누벤 신고하기");
     const WindowHandle b = os.AddWindow("TfrmRepMain", "");

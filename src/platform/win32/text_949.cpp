@@ -31,11 +31,11 @@ bool ToWide(const std::string& text, wchar_t* out, std::size_t capacity) {
     return ToWide(text.c_str(), std::strlen(text.c_str()), out, capacity) >= 0;
 }
 
-int To949(const wchar_t* text, std::size_t count, char* out, std::size_t room) {
+int To949(const wchar_t* text, std::size_t count, char* out, std::size_t room, unsigned codePage) {
     if (count == 0) return 0;
     BOOL lossy = FALSE;
     const int bytes =
-        WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(count), out,
+        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(count), out,
                             static_cast<int>(room), nullptr, &lossy);
     return bytes > 0 && !lossy ? bytes : -1;
 }
@@ -44,6 +44,16 @@ std::string AnsiPath(const wchar_t* path, std::size_t length, std::size_t room) 
     char narrow[kAnsiPathChars];
     const int bytes = To949(path, length, narrow, room < sizeof narrow ? room : sizeof narrow);
     return bytes > 0 ? std::string(narrow, static_cast<std::size_t>(bytes)) : std::string();
+}
+
+std::string AnsiFolderOrAbove(const wchar_t* path, std::size_t length, std::size_t room) {
+    for (;;) {
+        std::string spelled = AnsiPath(path, length, room);
+        if (!spelled.empty() || length <= 3) return spelled;
+        // Up one element; a drive root keeps its backslash.
+        do --length;
+        while (length > 3 && path[length] != L'\\');
+    }
 }
 
 }  // namespace nuben::win32

@@ -35,14 +35,19 @@ bool ToWide(const std::string& text, wchar_t* out, std::size_t capacity);
 // `count` UTF-16 units as code page 949 in `out` (`room` bytes, no NUL
 // added): the number of bytes, or -1 when they would not fit or code page
 // 949 cannot spell them. No best fit: a lookalike ("e" for "é", "\" for the
-// won sign) would name another file or key.
-int To949(const wchar_t* text, std::size_t count, char* out, std::size_t room);
+// won sign) would name another file or key. Another `codePage` only for the
+// one text the logic also compares as the system reads it: a window title.
+int To949(const wchar_t* text, std::size_t count, char* out, std::size_t room,
+          unsigned codePage = 949);
 
 // A path from the system as the logic's code page 949 text, if it fits
 // `room` bytes (at most the ANSI forms' MAX_PATH buffer; by default less its
 // NUL) and code page 949 can spell it; "" otherwise.
 std::string AnsiPath(const wchar_t* path, std::size_t length,
                      std::size_t room = kAnsiPathChars - 1);
+// The same, or else the nearest folder above it that fits and that code page
+// 949 can spell ("C:\Users" for "C:\Users\José\Desktop"); "" when none can be.
+std::string AnsiFolderOrAbove(const wchar_t* path, std::size_t length, std::size_t room);
 
 // Code page 949 text as a wide function takes it, at most `Capacity`
 // characters (the ANSI forms' own limit where they have one).

@@ -62,6 +62,7 @@ class Win32Platform final : public Platform {
     bool ConvertsToLocalDosTime(std::uint64_t fileTime) override;
 
     std::string SpecialFolderPath(int csidl) override;
+    std::string SpecialFolderOrAbove(int csidl) override;
     bool KnownFolderPaths(std::vector<std::string>* paths) override;
 
     ModuleHandle OwnModule() override;
@@ -90,6 +91,7 @@ class Win32Platform final : public Platform {
     bool IsLiveWindow(WindowHandle window) override;
     int ClassNameOf(WindowHandle window, char* buffer, int size) override;
     int WindowTextOf(WindowHandle window, char* buffer, int size) override;
+    int SystemWindowTextOf(WindowHandle window, char* buffer, int size) override;
     bool PostMessageTo(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                        std::intptr_t lParam) override;
     int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,

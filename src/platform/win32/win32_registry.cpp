@@ -1,5 +1,6 @@
 // The registry through the wide functions, names and text in code page 949:
 // each method answers as its ANSI form does on a Korean system.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -42,7 +43,8 @@ long Win32Platform::OpenRegistryKey(KeyHandle base, const std::string& path, std
 
 // RegQueryValueExA reads text whole (every kind of string, NULs and all, an
 // odd last byte dropped) and reports its size in code page 949; other types
-// come as they are stored.
+// come as they are stored. A string whose tail 949 cannot spell comes up to
+// its first NUL, which is all of it that is text.
 long Win32Platform::QueryRegistryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
                                        std::uint8_t* data, std::uint32_t* size) {
     if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
@@ -62,9 +64,16 @@ long Win32Platform::QueryRegistryValue(KeyHandle key, const std::string& name, s
         // Text that code page 949 cannot spell reads as absent: a best fit
         // ("C:\Cafe" for "C:\Café") would name another folder.
         bytes += length;
-        const int converted =
-            To949(reinterpret_cast<const wchar_t*>(value.data()), length / sizeof(wchar_t),
-                  reinterpret_cast<char*>(value.data() + length), length);
+        const auto* text = reinterpret_cast<const wchar_t*>(value.data());
+        const std::size_t count = length / sizeof(wchar_t);
+        char* narrow = reinterpret_cast<char*>(value.data() + length);
+        int converted = To949(text, count, narrow, length);
+        // A string ends at its first NUL: whatever a writer left after it
+        // (its whole buffer) is no part of the text and cannot make it absent.
+        if (converted < 0 && valueType != REG_MULTI_SZ) {
+            const wchar_t* nul = std::find(text, text + count, L'\0');
+            if (nul != text + count) converted = To949(text, nul - text + 1, narrow, length);
+        }
         if (converted < 0) return kNoSuchName;
         length = static_cast<DWORD>(converted);
     }

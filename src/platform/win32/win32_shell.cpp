@@ -21,22 +21,33 @@ LateImport g_CoInitializeEx(L"ole32.dll", "CoInitializeEx");
 LateImport g_CoUninitialize(L"ole32.dll", "CoUninitialize");
 LateImport g_CoCreateInstance(L"ole32.dll", "CoCreateInstance");
 
-}  // namespace
-
-std::string Win32Platform::SpecialFolderPath(int csidl) {
+// The shell's path of `csidl` in `buffer`: its length, 0 when it yields none.
+std::size_t ShellFolder(int csidl, wchar_t (&buffer)[MAX_PATH]) {
     auto getLocation = g_SHGetSpecialFolderLocation.Get<decltype(&SHGetSpecialFolderLocation)>();
     auto getPath = g_SHGetPathFromIDListW.Get<decltype(&SHGetPathFromIDListW)>();
     auto freeMemory = g_CoTaskMemFree.Get<decltype(&CoTaskMemFree)>();
-    if (!getLocation || !getPath || !freeMemory) return std::string();
+    if (!getLocation || !getPath || !freeMemory) return 0;
     LPITEMIDLIST pidl = nullptr;
-    if (FAILED(getLocation(nullptr, csidl, &pidl)) || pidl == nullptr) return std::string();
-    wchar_t buffer[MAX_PATH] = {};
+    if (FAILED(getLocation(nullptr, csidl, &pidl)) || pidl == nullptr) return 0;
     const BOOL ok = getPath(pidl, buffer);
     freeMemory(pidl);
-    // SHGetPathFromIDListA wrote up to MAX_PATH bytes plus its NUL; a folder
-    // whose path is longer in code page 949, or that it cannot spell, yields
-    // no path, as a virtual folder does.
-    return ok ? AnsiPath(buffer, wcsnlen(buffer, MAX_PATH), MAX_PATH) : std::string();
+    return ok ? wcsnlen(buffer, MAX_PATH) : 0;
+}
+
+}  // namespace
+
+// SHGetPathFromIDListA wrote up to MAX_PATH bytes plus its NUL; a folder
+// whose path is longer in code page 949, or that it cannot spell, yields
+// no path, as a virtual folder does.
+std::string Win32Platform::SpecialFolderPath(int csidl) {
+    wchar_t buffer[MAX_PATH] = {};
+    const std::size_t length = ShellFolder(csidl, buffer);
+    return length ? AnsiPath(buffer, length, MAX_PATH) : std::string();
+}
+
+std::string Win32Platform::SpecialFolderOrAbove(int csidl) {
+    wchar_t buffer[MAX_PATH] = {};
+    return AnsiFolderOrAbove(buffer, ShellFolder(csidl, buffer), MAX_PATH);
 }
 
 bool Win32Platform::KnownFolderPaths(std::vector<std::string>* paths) {
@@ -67,13 +78,11 @@ bool Win32Platform::KnownFolderPaths(std::vector<std::string>* paths) {
                 if (FAILED(manager->GetFolder(ids[i], &folder)) || folder == nullptr) continue;
                 PWSTR path = nullptr;
                 // Virtual folders (Control Panel, Network...) have no path. One
-                // that code page 949 cannot spell is left out: a best fit would
-                // name another folder, and none of the logic's can be inside it.
+                // that code page 949 cannot spell comes as the nearest folder
+                // above it that it can: a best fit would name another folder.
                 if (SUCCEEDED(folder->GetPath(KF_FLAG_DEFAULT, &path)) && path != nullptr) {
-                    const std::size_t length = std::wcslen(path);
-                    std::vector<char> narrow(2 * length);
-                    const int bytes = To949(path, length, narrow.data(), narrow.size());
-                    const std::string spelled(narrow.data(), bytes > 0 ? bytes : 0);
+                    const std::string spelled =
+                        AnsiFolderOrAbove(path, std::wcslen(path), kAnsiPathChars - 1);
                     if (!spelled.empty()) paths->push_back(spelled);
                 }
                 freeMemory(path);

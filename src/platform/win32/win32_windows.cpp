@@ -22,11 +22,11 @@ LateImport g_MessageBoxW(L"user32.dll", "MessageBoxW");
 using FetchFn = int(WINAPI*)(HWND, LPWSTR, int);
 
 // GetClassNameA and GetWindowTextA: at most size - 1 characters fetched,
-// then the text in code page 949 cut to size - 1 bytes, never inside a
-// double-byte character, with its NUL. 0 for a window that is gone, and
-// for a text that code page 949 cannot spell: a best fit could match the
-// product's class and title where the window's own do not.
-int FetchAnsi(FetchFn fetch, HWND window, char* buffer, int size) {
+// then the text in code page 949 (or `codePage`) cut to size - 1 bytes,
+// never inside a double-byte character, with its NUL. 0 for a window that
+// is gone, and for a text that the code page cannot spell: a best fit could
+// match the product's class and title where the window's own do not.
+int FetchAnsi(FetchFn fetch, HWND window, char* buffer, int size, UINT codePage = 949) {
     if (size <= 0) return 0;
     buffer[0] = '\0';
     // The logic fetches into MAX_PATH bytes; no more characters than that can
@@ -35,11 +35,12 @@ int FetchAnsi(FetchFn fetch, HWND window, char* buffer, int size) {
     const int length = fetch ? fetch(window, wide, size < MAX_PATH + 1 ? size : MAX_PATH + 1) : 0;
     char text[2 * (MAX_PATH + 1)];
     const int bytes =
-        length > 0 ? To949(wide, static_cast<std::size_t>(length), text, sizeof text) : -1;
+        length > 0 ? To949(wide, static_cast<std::size_t>(length), text, sizeof text, codePage)
+                   : -1;
     if (bytes <= 0) return 0;
     int cut = 0;
     for (int step = 1; cut < bytes; cut += step) {
-        step = IsDBCSLeadByteEx(949, static_cast<BYTE>(text[cut])) ? 2 : 1;
+        step = IsDBCSLeadByteEx(codePage, static_cast<BYTE>(text[cut])) ? 2 : 1;
         if (cut + step > size - 1) break;
     }
     std::memcpy(buffer, text, static_cast<std::size_t>(cut));
@@ -70,6 +71,10 @@ int Win32Platform::ClassNameOf(WindowHandle window, char* buffer, int size) {
 
 int Win32Platform::WindowTextOf(WindowHandle window, char* buffer, int size) {
     return FetchAnsi(g_GetWindowTextW.Get<FetchFn>(), ToWindow(window), buffer, size);
+}
+
+int Win32Platform::SystemWindowTextOf(WindowHandle window, char* buffer, int size) {
+    return FetchAnsi(g_GetWindowTextW.Get<FetchFn>(), ToWindow(window), buffer, size, CP_ACP);
 }
 
 bool Win32Platform::PostMessageTo(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,

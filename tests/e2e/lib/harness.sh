@@ -286,7 +286,8 @@ without_display() {
 
 # start_windows <log name> <CLASS|TITLE[|hidden]>...: a process owning
 # top-level windows, up and pumping before this returns. Titles are UTF-8
-# here and handed over as code page 949 hex.
+# here and handed over as code page 949 hex. E2E_WINDOWS_LC_ALL: the
+# process's locale, when not the helpers' own.
 start_windows() {
     local name="$1" window cls title rest args=()
     shift
@@ -294,7 +295,8 @@ start_windows() {
         IFS='|' read -r cls title rest <<<"$window"
         args+=("$cls|x:$(cp949hex "$title")${rest:+|$rest}")
     done
-    (cd "$E2E_C/e2e" && exec timeout 120 wine 'C:\e2e\e2e_windows.exe' --log "C:\\e2e\\$name.log" \
+    (cd "$E2E_C/e2e" && export LC_ALL="${E2E_WINDOWS_LC_ALL:-$LC_ALL}" &&
+        exec timeout 120 wine 'C:\e2e\e2e_windows.exe' --log "C:\\e2e\\$name.log" \
         --timeout 90 --stop "C:\\e2e\\$name.stop" "${args[@]}" \
         >>"$E2E_CASE_DIR/wine-stderr.txt" 2>&1 </dev/null) &
     E2E_BG_PIDS+=($!)

@@ -26,7 +26,9 @@ PAYLOAD_EXE=e2e_probe_installer.exe
 # --- The product's running windows ---------------------------------------------
 
 # Two processes: "apps" with the exact class names, the near misses and a
-# hidden main window; "apps2" with the class names in other letter cases.
+# hidden main window; "apps2" with the class names in other letter cases and
+# a near miss, an ANSI program of the bootstrapper's code page (1252 in the
+# -cp1252 cases), its titles set from code page 949 bytes.
 start_product_windows() {
     start_windows apps \
         "TfrmNuBen|누벤" \
@@ -38,9 +40,10 @@ start_product_windows() {
         "TfrmRepMain|누벤" \
         "Notepad|누벤" \
         "TfrmRepMain|누벤 신고하기 "
-    start_windows apps2 \
+    E2E_WINDOWS_LC_ALL="$E2E_SETUP_LC_ALL" start_windows apps2 \
         "tfrmnuben|누벤" \
-        "TFRMREPMAIN|누벤 신고하기"
+        "TFRMREPMAIN|누벤 신고하기" \
+        "TfrmNuBen|누벤 "
 }
 
 # check_windows_told none|beta|v20: which windows were told to quit, once
@@ -56,6 +59,7 @@ check_windows_told() {
     check_eq "WM_QUIT to the main window of class 'tfrmnuben'" "$main" "$(quits_of apps2 0)"
     check_eq "WM_QUIT to the report tool" "$report" "$(quits_of apps 2)"
     check_eq "WM_QUIT to the report tool of class 'TFRMREPMAIN'" "$report" "$(quits_of apps2 1)"
+    check_eq "WM_QUIT to the second program's near miss" 0 "$(quits_of apps2 2)"
     for idx in 3 4 5 6 7 8; do
         check_eq "WM_QUIT to near miss #$idx" 0 "$(quits_of apps "$idx")"
     done
