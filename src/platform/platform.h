@@ -224,7 +224,7 @@ class Platform {
     // the nearest folder above it that it can: the logic's paths can name that
     // folder and those above it, never the folder itself or what lies between.
     virtual std::string SpecialFolderOrAbove(int csidl) = 0;
-    // CoInitializeEx (apartment-threaded), then IKnownFolderManager::GetFolderIds
+    // CoInitializeEx (multithreaded), then IKnownFolderManager::GetFolderIds
     // and, for each id, GetFolder and IKnownFolder::GetPath(KF_FLAG_DEFAULT) in the
     // ANSI code page: *paths receives every known folder of the machine and the
     // current user that has a path (one the code page cannot spell as the nearest
