@@ -2,7 +2,10 @@
 //
 // Every method mirrors one ANSI Win32 call (named in its comment) closely
 // enough that the logic can be reasoned about as if it called Windows
-// directly. Texts and paths are byte strings in the ANSI code page.
+// directly. Texts and paths are byte strings in the ANSI code page. A path
+// from Windows loses nothing: what code page 949 cannot spell in it comes
+// as "?" and the UTF-16 unit in four upper-case hex digits ("C:\Caf?00E9"),
+// which no file name holds and every path call reads back.
 // Method names deliberately differ from the Win32 names: <windows.h> turns
 // DeleteFile, CreateProcess, MessageBox... into macros in every file that
 // includes it.
@@ -220,15 +223,15 @@ class Platform {
     // SHGetSpecialFolderLocation(NULL, csidl) then SHGetPathFromIDListA into a
     // MAX_PATH + 1 buffer, up to the first NUL; "" when the folder yields no path.
     virtual std::string SpecialFolderPath(int csidl) = 0;
-    // The same path or, where code page 949 cannot spell it (or it does not fit),
-    // the nearest folder above it that it can: the logic's paths can name that
-    // folder and those above it, never the folder itself or what lies between.
+    // The same path or, where it does not fit, the nearest folder above it that
+    // does: the logic's paths can name that folder and those above it, never
+    // the folder itself or what lies between.
     virtual std::string SpecialFolderOrAbove(int csidl) = 0;
     // CoInitializeEx (multithreaded), then IKnownFolderManager::GetFolderIds
     // and, for each id, GetFolder and IKnownFolder::GetPath(KF_FLAG_DEFAULT) in the
     // ANSI code page: *paths receives every known folder of the machine and the
-    // current user that has a path (one the code page cannot spell as the nearest
-    // folder above it that it can, as SpecialFolderOrAbove gives it).
+    // current user that has a path (one too long as the nearest folder above it
+    // that fits, as SpecialFolderOrAbove gives it).
     // False, with *paths empty, when the manager cannot be had (before Vista, or
     // COM refused) or cannot list its ids; an empty list is an answer, not a failure.
     virtual bool KnownFolderPaths(std::vector<std::string>* paths) = 0;

@@ -129,8 +129,8 @@ std::string FinalPathOf(Platform& os, const std::string& path) {
 // (nor, for the system's own, any inside them). Empty when one of the core
 // ones yields no path. With `finalPaths`, each also by where it really is,
 // so that a folder held through another name still meets it. A folder whose
-// path code page 949 cannot spell ("C:\Users\José") stands as the nearest one
-// above it that it can: a path of ours can name only that one and those above.
+// path is too long for ours stands as the nearest one above it that is not:
+// a path of ours can name only that one and those above.
 std::vector<ProtectedFolder> ProtectedFolders(Platform& os, bool finalPaths) {
     std::vector<ProtectedFolder> folders;
     for (const ProtectedCsidl& known : kProtectedCsidls) {

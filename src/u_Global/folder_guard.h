@@ -38,8 +38,8 @@ bool IsDriveAbsolute(const std::string& path);
 // system folders is refused too. When one of the core well-known folders
 // (Windows, system, Program Files, profile, desktop, Start menu and
 // programs, application data, common application data) yields no path,
-// everything is refused. A protected folder whose path code page 949 cannot
-// spell stands as the nearest folder above it that it can. With `held`, the folder `path` names
+// everything is refused. A protected folder whose path is too long stands as
+// the nearest folder above it that is not. With `held`, the folder `path` names
 // held open, it is also judged by its final path against the protected folders' own, where the
 // system can tell them; a final path that cannot be had refuses.
 FolderRefusal CheckRemovableFolder(Platform& os, const std::string& path, std::string* normalised,

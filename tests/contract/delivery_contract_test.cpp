@@ -65,19 +65,21 @@ TEST_F(ExtractContract, ATargetHeldOpenIsLeftAsItWas) {
 }
 
 // A temp folder whose name code page 949 cannot spell (under a profile
-// "José") is held, written in, checked, started in and made current as
-// Windows names it; the paths given for a system that cannot say are not used.
+// "José") is named exactly, never by a lookalike, and held, written in,
+// checked, started in and made current as Windows names it; the paths given
+// for a system that cannot say are not used.
 TEST_F(ExtractContract, AFolderNamedBeyondCodePage949IsWorkedInAsWindowsNamesIt) {
     env_.MakeTempFolderUtf16(u"Temp Jos\u00e9");
     const std::string program = env_.MarkingProgram("probe.exe");
     const std::string nowhere = "C:\\NoSuchFolder\\";
     ExpectNoHandleLeak guard(env_);
-    EXPECT_EQ("", os_.TempFolderPath()) << env_.name();
+    const std::string temp = env_.ScratchFolder() + "Temp Jos?00E9";
+    EXPECT_EQ(temp + "\\", os_.TempFolderPath()) << env_.name();
     const unique_hfile folder(os_, os_.HoldTempFolder());
     ASSERT_TRUE(folder.valid()) << env_.name();
     std::string final = "unset";
     os_.FinalPathOfHeld(folder.get(), &final);
-    EXPECT_EQ("", final) << "no lookalike of the name";
+    EXPECT_EQ(temp, final) << env_.name();
     std::uint32_t error = 0;
     std::uint32_t count = 0;
     {

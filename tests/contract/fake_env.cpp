@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,6 +17,18 @@ namespace nuben::contract {
 namespace {
 
 constexpr ModuleHandle kPayloadModule = 0x00500000;
+
+// A name as the platform hands it over: ASCII as itself, the rest in the
+// form that paths take for what code page 949 cannot spell.
+std::string PathForm(const std::u16string& name) {
+    std::string spelled;
+    for (const char16_t c : name) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "?%04X", static_cast<unsigned>(c));
+        spelled += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(escape);
+    }
+    return spelled;
+}
 
 class FakeEnv final : public ContractEnv {
   public:
@@ -56,11 +69,12 @@ class FakeEnv final : public ContractEnv {
     }
 
     bool MoveDesktopUtf16(const std::string& parent, const std::u16string& name) override {
-        std::string spelled = parent;
-        for (const char16_t c : name)
-            spelled += c < 0x80 ? char(c) : fake::FakePlatform::kUnspelled;
-        fake_->MakeFolder(spelled);
-        fake_->SetSpecialFolder(kCsidlDesktopDirectory, spelled);
+        fake_->MakeFolder(parent + PathForm(name));
+        fake_->SetSpecialFolder(kCsidlDesktopDirectory, parent + PathForm(name));
+        return true;
+    }
+    bool MakeFileUtf16(const std::string& folder, const std::u16string& name) override {
+        fake_->MakeFile(folder + PathForm(name), "");
         return true;
     }
 
@@ -101,11 +115,10 @@ class FakeEnv final : public ContractEnv {
 
     ModuleHandle ModuleWithPayload() override { return kPayloadModule; }
 
-    void MakeTempFolderUtf16(const std::u16string&) override {
-        temp_ = ScratchFolder() + "Temp foreign";
+    void MakeTempFolderUtf16(const std::u16string& name) override {
+        temp_ = ScratchFolder() + PathForm(name);
         fake_->MakeFolder(temp_);
         fake_->SetTempPath(temp_ + "\\");
-        fake_->SetTempNameForeign(true);
     }
     std::string MarkingProgram(const std::string& name) override {
         fake_->RegisterProgram(

@@ -126,8 +126,8 @@ TEST_F(FileSemanticsContract, EnumerationShowsDotsFirstAndEveryHiddenOrSystemEnt
     env_.MakeFile(dir_ + "list\\hidden.txt", "h", kFileAttributeHidden);
     env_.MakeFile(dir_ + "list\\system.sys", "s", kFileAttributeSystem | kFileAttributeReadOnly);
     env_.MakeFolder(dir_ + "list\\Sub", kFileAttributeHidden);
-    // Not listed: code page 949 cannot spell it, and its best fit, "cafe.txt",
-    // would name another file.
+    // Listed in the form that loses nothing; its best fit, "cafe.txt", would
+    // name another file.
     env_.MakeFileUtf16(dir_ + "list\\", u"caf\u00e9.txt");
     FindEntry entry;
     const FindHandle find = os_.FindFirstEntry(dir_ + "list\\*.*", &entry);
@@ -139,13 +139,14 @@ TEST_F(FileSemanticsContract, EnumerationShowsDotsFirstAndEveryHiddenOrSystemEnt
         attributes.push_back(entry.attributes);
     }
     EXPECT_TRUE(os_.CloseFind(find));
-    ASSERT_EQ(5u, names.size());
+    ASSERT_EQ(6u, names.size());
     EXPECT_EQ(".", names[0]);
     EXPECT_EQ("..", names[1]);
     EXPECT_EQ(kFileAttributeDirectory, attributes[0] & kFileAttributeDirectory);
     std::vector<std::string> rest(names.begin() + 2, names.end());
     std::sort(rest.begin(), rest.end());
-    EXPECT_EQ((std::vector<std::string>{"Sub", "hidden.txt", "system.sys"}), rest);
+    EXPECT_EQ((std::vector<std::string>{"Sub", "caf?00E9.txt", "hidden.txt", "system.sys"}), rest);
+    EXPECT_NE(kInvalidFileAttributes, os_.FileAttributesOf(dir_ + "list\\caf?00E9.txt"));
     for (std::size_t i = 2; i < names.size(); ++i) {
         if (names[i] == "Sub") {
             EXPECT_EQ(kFileAttributeDirectory | kFileAttributeHidden,

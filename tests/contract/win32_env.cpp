@@ -264,7 +264,10 @@ class Win32Env final : public ContractEnv {
     }
 
     bool MakeFileUtf16(const std::string& folder, const std::u16string& name) override {
-        MakeWideFile(Wide(folder) + Wide(name), "", 0);
+        const std::wstring path = Wide(folder) + Wide(name);
+        for (std::size_t i = folder.size(); i < path.size(); ++i)
+            if (path[i] == L'\\') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+        MakeWideFile(path, "", 0);
         return true;
     }
 

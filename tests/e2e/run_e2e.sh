@@ -64,6 +64,7 @@ CASES=(
     "v20-box-fails case_v20_box_fails"
     "v20-accepted case_v20_accepted"
     "v20-accepted-cp1252 case_v20_accepted cp1252"
+    "v20-accepted-beyond-949 case_v20_accepted beyond-949"
     "v20-locked-file case_v20_locked_file"
     "v20-folder-link case_v20_folder_link"
     "v20-group-swap-race case_v20_group_swap_race"

@@ -1,6 +1,7 @@
 #include "fake_platform.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -97,7 +98,8 @@ bool FakePlatform::LeadByte(std::uint8_t byte) const {
 
 // Windows compares file names without regard to the case of any letter,
 // not only A to Z. Code page 949 has three double-byte alphabets with case:
-// full-width Latin (row 0xA3), Greek (0xA5) and Cyrillic (0xAC).
+// full-width Latin (row 0xA3), Greek (0xA5) and Cyrillic (0xAC); paths bring
+// the Latin-1 letters it cannot spell as "?00E0" to "?00FE", folded to "?00C0".
 std::string FakePlatform::Fold(const std::string& text) const {
     std::string out = text;
     for (std::size_t i = 0; i < out.size(); ++i) {
@@ -114,6 +116,13 @@ std::string FakePlatform::Fold(const std::string& text) const {
             ++i;  // a trail byte is part of its character, never an ASCII letter
         } else if (out[i] >= 'a' && out[i] <= 'z') {
             out[i] = static_cast<char>(out[i] - 'a' + 'A');
+        } else if (out.compare(i, 3, "?00") == 0 && i + 4 < out.size() &&
+                   (out[i + 3] == 'E' || out[i + 3] == 'F') &&
+                   std::isxdigit(static_cast<unsigned char>(out[i + 4])) &&
+                   !std::islower(static_cast<unsigned char>(out[i + 4])) &&
+                   out.compare(i + 3, 2, "F7") != 0 && out.compare(i + 3, 2, "FF") != 0) {
+            out[i + 3] = static_cast<char>(out[i + 3] - 2);
+            i += 4;
         }
     }
     return out;
@@ -1135,7 +1144,7 @@ bool FakePlatform::FinalPathOfHeld(FileHandle file, std::string* path) {
     MarkAnswered(plan);
     // Where the entry is now, in its stored case: moves since the open included.
     const std::string where = NodePath(*handle->file);
-    if (!InForeignTemp(where)) *path = CorruptPath(plan, where);
+    if (!InLongTemp(where)) *path = CorruptPath(plan, where);
     return true;
 }
 
@@ -1166,9 +1175,9 @@ std::string FakePlatform::PathIn(FileHandle folder, const std::string& asGiven,
     return base.empty() ? name : WithSeparator(base) + name;
 }
 
-bool FakePlatform::InForeignTemp(const std::string& path) const {
+bool FakePlatform::InLongTemp(const std::string& path) const {
     const std::string temp = Fold(WithSeparator(tempPath_));
-    return foreignTemp_ && Fold(WithSeparator(path)).compare(0, temp.size(), temp) == 0;
+    return longTemp_ && Fold(WithSeparator(path)).compare(0, temp.size(), temp) == 0;
 }
 
 FileHandle FakePlatform::HoldTempFolder() {
@@ -1207,7 +1216,7 @@ bool FakePlatform::RemoveEntryIn(FileHandle folder, const std::string& asGiven,
 
 std::string FakePlatform::TempFolderPath() {
     const CallPlan plan = Enter("TempFolderPath", "");
-    if (plan.fail || Injected("TempFolderPath", "") || foreignTemp_) return std::string();
+    if (plan.fail || Injected("TempFolderPath", "") || longTemp_) return std::string();
     if (!tempPath_.empty()) MarkAnswered(plan);
     return tempPath_.empty() ? tempPath_ : CorruptPath(plan, tempPath_);
 }
@@ -1236,33 +1245,19 @@ bool FakePlatform::ConvertsToLocalDosTime(std::uint64_t fileTime) {
            local < static_cast<std::int64_t>(kDosEnd);
 }
 
-namespace {
-// A path as 949 text: itself, or the nearest folder above its first
-// character 949 cannot spell ("" when there is none).
-std::string SpelledOrAbove(const std::string& path) {
-    const std::size_t unspelled = path.find(FakePlatform::kUnspelled);
-    if (unspelled == std::string::npos) return path;
-    const std::size_t cut = path.rfind('\\', unspelled);
-    return cut == std::string::npos ? std::string() : path.substr(0, cut < 3 ? cut + 1 : cut);
+// The model's paths always fit: both are one shell lookup, logged and failed
+// as SpecialFolderPath.
+std::string FakePlatform::SpecialFolderOrAbove(int csidl) {
+    return SpecialFolderPath(csidl);
 }
-}  // namespace
 
 std::string FakePlatform::SpecialFolderPath(int csidl) {
-    const auto it = specialFolders_.find(csidl);
-    const bool spelled =
-        it == specialFolders_.end() || it->second.find(kUnspelled) == std::string::npos;
-    const std::string path = SpecialFolderOrAbove(csidl);
-    return spelled ? path : std::string();
-}
-
-// One shell lookup either way, logged and failed as SpecialFolderPath.
-std::string FakePlatform::SpecialFolderOrAbove(int csidl) {
     const CallPlan plan = Enter("SpecialFolderPath", std::to_string(csidl));
     if (plan.fail || Injected("SpecialFolderPath", std::to_string(csidl))) return std::string();
     const auto it = specialFolders_.find(csidl);
     if (it == specialFolders_.end() || it->second.empty()) return std::string();
     MarkAnswered(plan);
-    return CorruptPath(plan, SpelledOrAbove(it->second));
+    return CorruptPath(plan, it->second);
 }
 
 bool FakePlatform::KnownFolderPaths(std::vector<std::string>* paths) {
@@ -1270,8 +1265,7 @@ bool FakePlatform::KnownFolderPaths(std::vector<std::string>* paths) {
     paths->clear();
     if (plan.fail || !knownFolders_ || Injected("KnownFolderPaths", "")) return false;
     for (const std::string& path : *knownFolders_) {
-        if (!SpelledOrAbove(path).empty())
-            paths->push_back(CorruptPath(plan, SpelledOrAbove(path)));
+        if (!path.empty()) paths->push_back(CorruptPath(plan, path));
     }
     MarkAnswered(plan);
     return true;

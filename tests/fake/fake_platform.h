@@ -153,17 +153,15 @@ class FakePlatform : public Platform {
     void SetLocalTimeBias(std::int64_t minutes) { biasMinutes_ = minutes; }
 
     // --- Shell, system.
-    // A shell folder path may hold kUnspelled, a character 949 cannot spell.
-    static constexpr char kUnspelled = '\x80';
     void SetSpecialFolder(int csidl, const std::string& path);
     // The known-folder manager's folders, a path per id ("" for one without a
     // path); until set, the manager cannot be had, as before Vista.
     void SetKnownFolders(std::vector<std::string> paths) { knownFolders_ = std::move(paths); }
     void SetTempPath(const std::string& path) { tempPath_ = path; }
-    // A temp folder whose name code page 949 cannot spell: TempFolderPath
+    // A temp folder whose path is too long for the ANSI buffers: TempFolderPath
     // gives "" and FinalPathOfHeld "" at and below it, while the held-folder
     // calls work in it as Windows names it.
-    void SetTempNameForeign(bool on) { foreignTemp_ = on; }
+    void SetTempPathTooLong(bool on) { longTemp_ = on; }
     // 949 (Korean), 932 (Japanese) or 1252 (no lead bytes). Also sets
     // SM_DBCSENABLED to match; set it before adding names with double-byte text.
     void SetCodePage(int codePage);
@@ -480,7 +478,7 @@ class FakePlatform : public Platform {
     // `name` in a held folder: where the folder is now, else `asGiven`.
     std::string PathIn(FileHandle folder, const std::string& asGiven, const std::string& name);
     // Whether `path` is at or below a temp folder that code page 949 cannot spell.
-    bool InForeignTemp(const std::string& path) const;
+    bool InLongTemp(const std::string& path) const;
     FileHandle OpenEntryItself(const char* operation, const char* logged, const std::string& path,
                                Opening opening, std::uint32_t* error = nullptr);
     std::shared_ptr<FsNode> RootFor(const std::string& full, std::string* rest) const;
@@ -518,7 +516,7 @@ class FakePlatform : public Platform {
     bool dbcsEnabled_ = true;
     bool windowsNt_ = true;
     bool finalPathCall_ = true;
-    bool foreignTemp_ = false;
+    bool longTemp_ = false;
     bool lengthInCharacters_ = true;
     std::int64_t biasMinutes_ = 0;
 

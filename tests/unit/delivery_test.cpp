@@ -164,13 +164,13 @@ TEST_F(DeliveryTest, AnInstallerStillRunningFromAnEarlierAttemptBlocksDelivery) 
     EXPECT_TRUE(os.Starts().empty());
 }
 
-// A temp folder is worked in as Windows names it, also when its path cannot
-// be had as text; only without any is the current folder.
+// A temp folder is worked in as Windows names it, also when its path is too
+// long to be had as text; only without any is the current folder.
 TEST_F(DeliveryTest, ATempFolderIsWorkedInThoughItCannotBeSpelledAndWithoutOneTheCurrentFolder) {
     const std::string temp = "C:\\Documents and Settings\\user\\Local Settings\\Temp";
     const std::vector<std::pair<std::function<void(fake::FakePlatform&)>, std::string>> rows = {
         {[](fake::FakePlatform& m) { m.FailNext("TempFolderPath"); }, temp},
-        {[](fake::FakePlatform& m) { m.SetTempNameForeign(true); }, temp},
+        {[](fake::FakePlatform& m) { m.SetTempPathTooLong(true); }, temp},
         {[](fake::FakePlatform& m) { m.SetTempPath(""); }, kWork}};
     for (const auto& [setUp, folder] : rows) {
         fake::FakePlatform machine;

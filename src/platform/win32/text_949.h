@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 
 namespace nuben::win32 {
@@ -40,21 +41,32 @@ bool ToWide(const std::string& text, wchar_t* out, std::size_t capacity);
 int To949(const wchar_t* text, std::size_t count, char* out, std::size_t room,
           unsigned codePage = 949);
 
+// Paths, unlike other texts, lose nothing: what code page 949 cannot spell
+// is written "?" and the UTF-16 unit in four upper-case hex digits
+// ("Caf?00E9" for "Café"). No file name holds "?", and no 949 character
+// uses its byte, so the form names nothing else and reads back exactly;
+// "?" followed by anything else stays as it is. The same UTF-16 units as To949
+// otherwise, or -1 when they would not fit.
+int PathTo949(const wchar_t* text, std::size_t count, char* out, std::size_t room);
+// Code page 949 text, that form included, as UTF-16, as ToWide gives it.
+int PathToWide(const char* text, std::size_t size, wchar_t* out, std::size_t capacity);
+
 // A path from the system as the logic's code page 949 text, if it fits
 // `room` bytes (at most the ANSI forms' MAX_PATH buffer; by default less its
-// NUL) and code page 949 can spell it; "" otherwise.
+// NUL); "" otherwise.
 std::string AnsiPath(const wchar_t* path, std::size_t length,
                      std::size_t room = kAnsiPathChars - 1);
-// The same, or else the nearest folder above it that fits and that code page
-// 949 can spell ("C:\Users" for "C:\Users\José\Desktop"); "" when none can be.
+// The same, or else the nearest folder above it that fits; "" when none does.
 std::string AnsiFolderOrAbove(const wchar_t* path, std::size_t length, std::size_t room);
 
 // Code page 949 text as a wide function takes it, at most `Capacity`
-// characters (the ANSI forms' own limit where they have one).
-template <std::size_t Capacity>
+// characters (the ANSI forms' own limit where they have one); a `Path` in
+// PathToWide's form.
+template <std::size_t Capacity, bool Path = false>
 struct WideBuffer {
     bool Assign(const std::string& text, std::size_t maxChars = Capacity) {
-        return ToWide(text, text_, maxChars);
+        return Path ? PathToWide(text.c_str(), std::strlen(text.c_str()), text_, maxChars) >= 0
+                    : ToWide(text, text_, maxChars);
     }
     const wchar_t* get() const { return text_; }
     wchar_t* get() { return text_; }
@@ -63,7 +75,7 @@ struct WideBuffer {
     wchar_t text_[Capacity + 1];
 };
 
-using WidePath = WideBuffer<kAnsiPathChars>;
+using WidePath = WideBuffer<kAnsiPathChars, true>;
 using WideName = WideBuffer<kNameChars>;
 using WideCommandLine = WideBuffer<kCommandLineChars>;
 

@@ -18,10 +18,10 @@ LateImport g_GetFinalPathNameByHandleW(L"kernel32.dll", "GetFinalPathNameByHandl
 // Windows 11 and the updates of 10 from 2022 on; Wine 8 lacks it.
 LateImport g_GetTempPath2W(L"kernel32.dll", "GetTempPath2W");
 
-// A listed entry as the logic sees it. False for a name that code page 949
-// cannot spell or that would not fit the ANSI form's cFileName (260 bytes
-// with its NUL): the listing leaves it out, as a lookalike or a cut name
-// would name another entry.
+// A listed entry as the logic sees it, its name in the path form that loses
+// nothing. False for a name that would not fit the ANSI form's cFileName (260
+// bytes with its NUL): the listing leaves it out, as a cut name would name
+// another entry.
 bool ToFindEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
     const std::string name = AnsiPath(data.cFileName, wcsnlen(data.cFileName, MAX_PATH));
     if (name.empty()) return false;
@@ -226,8 +226,7 @@ bool Win32Platform::FinalPathOfHeld(FileHandle file, std::string* path) {
     // 0 is failure; MAX_PATH or more is the size that would have been needed.
     if (length == 0 || length >= MAX_PATH) return true;
     // "\\?\C:\..." is "C:\...", "\\?\UNC\server\share" is "\\server\share"; the
-    // ANSI form's MAX_PATH bytes held the prefix too. A path that code page
-    // 949 cannot spell is not had either.
+    // ANSI form's MAX_PATH bytes held the prefix too.
     int prefix = 0;
     if (length >= 8 && std::wmemcmp(buffer, L"\\\\?\\UNC\\", 8) == 0) {
         prefix = 6;
@@ -323,8 +322,8 @@ std::string Win32Platform::TempFolderPath() {
     wchar_t buffer[MAX_PATH + 1];
     const DWORD length = TempPathInto(buffer, MAX_PATH + 1);
     // 0 is failure, more than the buffer the size it needs. What the ANSI
-    // form's MAX_PATH buffer cannot take, with its NUL, or code page 949
-    // cannot spell, is a temp folder that cannot be had: "".
+    // form's MAX_PATH buffer cannot take, with its NUL, is a temp folder that
+    // cannot be had: "".
     if (length == 0 || length > MAX_PATH) return std::string();
     return AnsiPath(buffer, length);
 }
@@ -349,13 +348,9 @@ std::string Win32Platform::FullPathOf(const std::string& path) {
     wchar_t longName[MAX_PATH];
     const DWORD longLength = GetLongPathNameW(buffer, longName, MAX_PATH);
     if (full.empty() || longLength == 0 || longLength >= MAX_PATH) return full;
-    // A long name that code page 949 cannot spell is nothing to compare by,
-    // nor is the alias that hides it: "". One too long for the ANSI buffer
-    // leaves the normalised form, as GetLongPathNameA failing does.
+    // One too long for the ANSI buffer leaves the normalised form, as
+    // GetLongPathNameA failing does.
     const std::string expanded = AnsiPath(longName, longLength);
-    char spelled[2 * MAX_PATH];
-    if (expanded.empty() && To949(longName, longLength, spelled, sizeof spelled) < 0)
-        return std::string();
     return expanded.empty() ? full : expanded;
 }
 

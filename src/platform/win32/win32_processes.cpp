@@ -73,7 +73,7 @@ bool Win32Platform::StartProcess(const ProcessStart& request, StartedProcess* st
     // A private, writable copy: CreateProcessW may write into its command
     // line. Text that is no code page 949 names nothing to start.
     WideCommandLine commandLine;
-    WideCommandLine application;
+    WideBuffer<kCommandLineChars, true> application;
     WidePath folder;
     if (!commandLine.Assign(request.commandLine) ||
         (!request.applicationName.empty() && !application.Assign(request.applicationName)) ||
@@ -158,7 +158,7 @@ bool Win32Platform::EndStartedProcess(ProcessHandle process) {
 ProcessHandle Win32Platform::CreateNamedMutex(const std::string& name, bool* alreadyExisted) {
     *alreadyExisted = false;
     // CreateMutexA takes names of fewer than MAX_PATH characters.
-    WidePath wide;
+    WideBuffer<kAnsiPathChars> wide;
     if (!wide.Assign(name, MAX_PATH - 1)) return 0;
     HANDLE mutex = CreateMutexW(nullptr, FALSE, wide.get());
     *alreadyExisted = mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;

@@ -37,8 +37,7 @@ std::size_t ShellFolder(int csidl, wchar_t (&buffer)[MAX_PATH]) {
 }  // namespace
 
 // SHGetPathFromIDListA wrote up to MAX_PATH bytes plus its NUL; a folder
-// whose path is longer in code page 949, or that it cannot spell, yields
-// no path, as a virtual folder does.
+// whose path is longer in code page 949 yields no path, as a virtual folder does.
 std::string Win32Platform::SpecialFolderPath(int csidl) {
     wchar_t buffer[MAX_PATH] = {};
     const std::size_t length = ShellFolder(csidl, buffer);
@@ -78,8 +77,7 @@ bool Win32Platform::KnownFolderPaths(std::vector<std::string>* paths) {
                 if (FAILED(manager->GetFolder(ids[i], &folder)) || folder == nullptr) continue;
                 PWSTR path = nullptr;
                 // Virtual folders (Control Panel, Network...) have no path. One
-                // that code page 949 cannot spell comes as the nearest folder
-                // above it that it can: a best fit would name another folder.
+                // too long comes as the nearest folder above it that fits.
                 if (SUCCEEDED(folder->GetPath(KF_FLAG_DEFAULT, &path)) && path != nullptr) {
                     const std::string spelled =
                         AnsiFolderOrAbove(path, std::wcslen(path), kAnsiPathChars - 1);

@@ -34,17 +34,16 @@ bool Win32Platform::IsLeadByte(std::uint8_t byte) {
 }
 
 // LCMapStringA(LOCALE_SYSTEM_DEFAULT) converts with the system's code page;
-// here 949 in and out. An upper case that code page 949 cannot spell is no
-// answer: "", as when the call fails.
+// here 949 in and out, in the form paths take.
 std::string Win32Platform::UpperCaseText(const std::string& text) {
     // Upper case keeps the length, and LCMapStringW may map in place. The
-    // logic folds paths; longer text has no answer.
+    // logic folds paths, in their own form; longer text has no answer.
     wchar_t wide[kNameChars + 1];
-    char upper[2 * kNameChars];
-    const int length = ToWide(text.data(), text.size(), wide, kNameChars);
+    char upper[5 * kNameChars];
+    const int length = PathToWide(text.data(), text.size(), wide, kNameChars);
     const int bytes = length > 0 && LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, wide,
                                                  length, wide, length) == length
-                          ? To949(wide, static_cast<std::size_t>(length), upper, sizeof upper)
+                          ? PathTo949(wide, static_cast<std::size_t>(length), upper, sizeof upper)
                           : -1;
     return bytes > 0 ? std::string(upper, static_cast<std::size_t>(bytes)) : std::string();
 }

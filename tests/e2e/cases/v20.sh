@@ -38,9 +38,13 @@ case_v20_box_fails() {
     case_end
 }
 
+# With "beyond-949", the desktop and the Start-menu programs live in a folder
+# whose name code page 949 cannot spell: the shortcut and the group go too.
 case_v20_accepted() {
     case_begin v20-accepted "$@"
+    local V20_MOVED_TO=""
     install_v20
+    [ "${1:-}" = beyond-949 ] && move_shell_folders_beyond_949
     # The tree really holds what the case claims to remove: read-only (1),
     # hidden (2), system (4) and directory (10) bits as set.
     local a shown=""

@@ -181,9 +181,28 @@ snap_path() {
     esac
 }
 V20_REMOVED_PATHS() {  # what a complete 2.0 removal takes away
+    local desktop="${E2E_PATH[desktop]}" programs="${E2E_PATH[programs]}"
+    if [ -n "${V20_MOVED_TO:-}" ]; then desktop="$V20_MOVED_TO\\Desktop" programs="$V20_MOVED_TO\\Programs"; fi
     snap_path "$V20_INSTALL"; echo
-    snap_path "$(expand_paths '{desktop}\누벤.lnk')"; echo
-    snap_path "$(expand_paths '{programs}\누벤 2.0')"; echo
+    snap_path "$desktop\\누벤.lnk"; echo
+    snap_path "$programs\\누벤 2.0"; echo
+}
+# Moves the user's desktop and Start-menu programs, with what install_v20 put
+# there, into a folder whose name code page 949 cannot spell, as a sync
+# client's may be (V20_MOVED_TO names it), and puts names so spelled in the
+# install folder and the group.
+move_shell_folders_beyond_949() {
+    local moved="${E2E_PATH[profile]}\\Café" key='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+    mkdir -p "$(unixpath "$moved")/Desktop"
+    mv "$(unixpath "${E2E_PATH[desktop]}")"/*.lnk "$(unixpath "$moved")/Desktop/"
+    mv "$(unixpath "${E2E_PATH[programs]}")" "$(unixpath "$moved")/Programs"
+    mkdir "$(unixpath "$moved")/Programs/누벤 2.0/Café"
+    touch "$(unixpath "$V20_INSTALL")/Data/café.txt" "$(unixpath "$moved")/Programs/누벤 2.0/Café/José.lnk"
+    fx >/dev/null <<EOF
+regsetw|$key|Desktop|REG_EXPAND_SZ|hex:$(utf16hex "$moved\\Desktop")0000
+regsetw|$key|Programs|REG_EXPAND_SZ|hex:$(utf16hex "$moved\\Programs")0000
+EOF
+    V20_MOVED_TO="$moved"
 }
 
 # --- Checks several cases make ---------------------------------------------------
