@@ -22,10 +22,10 @@ constexpr ModuleHandle kPayloadModule = 0x00500000;
 // form that paths take for what code page 949 cannot spell.
 std::string PathForm(const std::u16string& name) {
     std::string spelled;
+    char one[8];
     for (const char16_t c : name) {
-        char escape[8];
-        std::snprintf(escape, sizeof escape, "?%04X", static_cast<unsigned>(c));
-        spelled += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(escape);
+        std::snprintf(one, sizeof one, c < 0x80 ? "%c" : "?%04X", static_cast<unsigned>(c));
+        spelled += one;
     }
     return spelled;
 }

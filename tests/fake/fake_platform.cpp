@@ -99,7 +99,7 @@ bool FakePlatform::LeadByte(std::uint8_t byte) const {
 // Windows compares file names without regard to the case of any letter,
 // not only A to Z. Code page 949 has three double-byte alphabets with case:
 // full-width Latin (row 0xA3), Greek (0xA5) and Cyrillic (0xAC); paths bring
-// the Latin-1 letters it cannot spell as "?00E0" to "?00FE", folded to "?00C0".
+// "à" to "ï", which it cannot spell, as "?00E0" to "?00EF", folded to "?00C0".
 std::string FakePlatform::Fold(const std::string& text) const {
     std::string out = text;
     for (std::size_t i = 0; i < out.size(); ++i) {
@@ -116,12 +116,9 @@ std::string FakePlatform::Fold(const std::string& text) const {
             ++i;  // a trail byte is part of its character, never an ASCII letter
         } else if (out[i] >= 'a' && out[i] <= 'z') {
             out[i] = static_cast<char>(out[i] - 'a' + 'A');
-        } else if (out.compare(i, 3, "?00") == 0 && i + 4 < out.size() &&
-                   (out[i + 3] == 'E' || out[i + 3] == 'F') &&
-                   std::isxdigit(static_cast<unsigned char>(out[i + 4])) &&
-                   !std::islower(static_cast<unsigned char>(out[i + 4])) &&
-                   out.compare(i + 3, 2, "F7") != 0 && out.compare(i + 3, 2, "FF") != 0) {
-            out[i + 3] = static_cast<char>(out[i + 3] - 2);
+        } else if (out.compare(i, 4, "?00E") == 0 && i + 4 < out.size() &&
+                   std::isxdigit(static_cast<unsigned char>(out[i + 4])) && out[i + 4] < 'a') {
+            out[i + 3] = 'C';
             i += 4;
         }
     }
