@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# bench/ab.sh <old bench out folder>: start-up and DeleteKeyTree of this tree's
+# bench/ab.sh <old bench out folder>: start-up, DeleteKeyTree and the removal
+# of 20,000 files (NUBEN_BENCH_FILES) of this tree's
 # build (bench/run.sh builds it into build/bench/out) against another build's,
 # runs of the two alternating in one scratch prefix, so that both see the same
 # load; prints each run, then the medians and their ratio.
@@ -33,6 +34,9 @@ for ((i = 0; i < REPS; i++)); do
         echo "startup.$v $(timed run 1 - "$temp_win"'\nuben_setup.exe' "C:\\bench\\setup_$v.exe")"
         make_keys
         echo "keys.$v $(timed run 1 - - "C:\\bench\\logic_$v.exe" delete-key-tree '\SOFTWARE\NuBenBench\Tree')"
+        python3 "$root/bench/lib/gen_tree.py" "$WINEPREFIX/drive_c/benchtree" "${NUBEN_BENCH_FILES:-20000}" >/dev/null
+        echo "folder.$v $(timed run 1 - - "C:\\bench\\logic_$v.exe" remove-folder 'C:\benchtree')"
+        rm -rf "$WINEPREFIX/drive_c/benchtree"
     done
 done | tee "$work/runs.txt"
 python3 - "$work/runs.txt" <<'PY'
@@ -42,7 +46,7 @@ for line in open(sys.argv[1]):
     m = re.match(r"(\S+) exit_ms=([\d.]+)", line)
     if m:
         runs.setdefault(m.group(1), []).append(float(m.group(2)))
-for figure in ("startup", "keys"):
+for figure in ("startup", "keys", "folder"):
     a, b = (statistics.median(runs.get(f"{figure}.{v}", [0])) for v in ("new", "old"))
     print(f"{figure}: new {a:.1f} ms, old {b:.1f} ms, ratio {a / b if b else 0:.3f}")
 PY
