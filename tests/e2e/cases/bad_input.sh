@@ -11,7 +11,6 @@ BAD_LABEL=""
 BAD_FAIL_MARK=0
 BAD_MAX_SECONDS=30  # a run that needs longer is hanging on something
 
-utf16hex() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | xxd -p | tr -d '\n'; }
 repeat() { head -c "$2" /dev/zero | tr '\0' "$1"; }  # <char> <count>
 # <text> followed by x up to <bytes> bytes in code page 949.
 padded() { printf '%s%s' "$1" "$(repeat x $(($2 - $(printf '%s' "$1" | iconv -f UTF-8 -t CP949 | wc -c))))"; }

@@ -30,7 +30,7 @@ e2e_since() { awk -v a="$1" -v b="$(e2e_now)" 'BEGIN { printf "%.1f", b - a }'; 
 
 # --- Text and paths ---------------------------------------------------------
 
-# The code page 949 bytes of a UTF-8 text, as hex.
+# The code page 949 or UTF-16 bytes of a UTF-8 text, as hex.
 cp949hex() { printf '%s' "$1" | iconv -f UTF-8 -t CP949 | xxd -p | tr -d '\n'; }
 utf16hex() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | xxd -p | tr -d '\n'; }
 # Hex bytes shown readably: code page 949 decoded, control bytes visible.
