@@ -216,26 +216,14 @@ bool win32::HeldPath(std::uintptr_t held, std::wstring* path) {
 }
 
 bool Win32Platform::FinalPathOfHeld(FileHandle file, std::string* path) {
-    using GetFinalPathNameByHandleFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-    const auto getFinalPath = g_GetFinalPathNameByHandleW.Get<GetFinalPathNameByHandleFn>();
-    if (getFinalPath == nullptr) return false;
+    if (g_GetFinalPathNameByHandleW.Get<FARPROC>() == nullptr) return false;
     path->clear();
-    wchar_t buffer[MAX_PATH];
-    const DWORD length =
-        getFinalPath(ToHandle(file), buffer, MAX_PATH, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    // 0 is failure; MAX_PATH or more is the size that would have been needed.
-    if (length == 0 || length >= MAX_PATH) return true;
-    // "\\?\C:\..." is "C:\...", "\\?\UNC\server\share" is "\\server\share"; the
-    // ANSI form's MAX_PATH bytes held the prefix too.
-    int prefix = 0;
-    if (length >= 8 && std::wmemcmp(buffer, L"\\\\?\\UNC\\", 8) == 0) {
-        prefix = 6;
-        buffer[prefix] = L'\\';
-    } else if (length >= 4 && std::wmemcmp(buffer, L"\\\\?\\", 4) == 0) {
-        prefix = 4;
-    }
-    *path = AnsiPath(buffer + prefix, length - static_cast<DWORD>(prefix),
-                     static_cast<std::size_t>(MAX_PATH - 1 - prefix));
+    // "\\?\C:\..." as "C:\...", "\\?\UNC\server\share" as "\\server\share"; the ANSI
+    // form's MAX_PATH bytes held that prefix too. One still so prefixed is too long
+    // for them, or named by its volume: not had.
+    std::wstring wide;
+    if (HeldPath(file, &wide) && wide.compare(0, 4, L"\\\\?\\") != 0)
+        *path = AnsiPath(wide.data(), wide.size(), MAX_PATH - 1 - (wide[0] == L'\\' ? 6 : 4));
     return true;
 }
 
