@@ -28,54 +28,25 @@ namespace {
 
 namespace std {
 
-void __throw_bad_exception() {
-    EndQuietly();
-}
-void __throw_bad_alloc() {
-    EndQuietly();
-}
-void __throw_bad_array_new_length() {
-    EndQuietly();
-}
-void __throw_bad_cast() {
-    EndQuietly();
-}
-void __throw_bad_typeid() {
-    EndQuietly();
-}
-void __throw_logic_error(const char*) {
-    EndQuietly();
-}
-void __throw_domain_error(const char*) {
-    EndQuietly();
-}
-void __throw_invalid_argument(const char*) {
-    EndQuietly();
-}
-void __throw_length_error(const char*) {
-    EndQuietly();
-}
-void __throw_out_of_range(const char*) {
-    EndQuietly();
-}
-void __throw_out_of_range_fmt(const char*, ...) {
-    EndQuietly();
-}
-void __throw_runtime_error(const char*) {
-    EndQuietly();
-}
-void __throw_range_error(const char*) {
-    EndQuietly();
-}
-void __throw_overflow_error(const char*) {
-    EndQuietly();
-}
-void __throw_underflow_error(const char*) {
-    EndQuietly();
-}
-void __throw_bad_function_call() {
-    EndQuietly();
-}
+// One line each: all alike.
+// clang-format off
+void __throw_bad_exception() { EndQuietly(); }
+void __throw_bad_alloc() { EndQuietly(); }
+void __throw_bad_array_new_length() { EndQuietly(); }
+void __throw_bad_cast() { EndQuietly(); }
+void __throw_bad_typeid() { EndQuietly(); }
+void __throw_logic_error(const char*) { EndQuietly(); }
+void __throw_domain_error(const char*) { EndQuietly(); }
+void __throw_invalid_argument(const char*) { EndQuietly(); }
+void __throw_length_error(const char*) { EndQuietly(); }
+void __throw_out_of_range(const char*) { EndQuietly(); }
+void __throw_out_of_range_fmt(const char*, ...) { EndQuietly(); }
+void __throw_runtime_error(const char*) { EndQuietly(); }
+void __throw_range_error(const char*) { EndQuietly(); }
+void __throw_overflow_error(const char*) { EndQuietly(); }
+void __throw_underflow_error(const char*) { EndQuietly(); }
+void __throw_bad_function_call() { EndQuietly(); }
+// clang-format on
 
 }  // namespace std
 
